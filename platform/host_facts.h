@@ -1,0 +1,39 @@
+#pragma once
+// The facts of the host the launcher runs on: its drives, server redirections and desktop folder.
+// They come from the sandbox profile named by TOLBE_SANDBOX when that variable is set, and from
+// the host itself (the mount table) otherwise. Every other part of the platform layer asks here.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/drive_facts.h"
+#include "platform/sandbox_profile.h"
+
+namespace platform {
+
+struct HostFacts {
+    bool sandboxed = false;
+    std::string profileFile;         // the sandbox profile's path, when sandboxed
+    std::vector<DriveFacts> drives;  // ordered by letter
+    std::vector<HostRedirect> hosts;
+    std::optional<std::string> desktop;  // host folder for desktop shortcuts, when given
+};
+
+// Takes the facts from the environment: the profile named by TOLBE_SANDBOX, else the mount
+// table. Returns an error text naming the file (and line) when the profile cannot be read or is
+// malformed; the facts then hold no drive at all, so that nothing on the host is touched.
+std::string InitHostFacts();
+
+// The facts in force. When InitHostFacts has not run yet, it runs now (its error is dropped;
+// callers that must stop on a bad profile call InitHostFacts first). Safe from any thread.
+std::shared_ptr<const HostFacts> Host();
+
+// Replaces the facts in force (tests, and tools that work on plain host paths).
+void SetHostFacts(HostFacts facts);
+
+// Facts made from a parsed profile.
+HostFacts FactsFromProfile(const SandboxProfile& profile, const std::string& profileFile);
+
+}  // namespace platform

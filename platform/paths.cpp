@@ -1,0 +1,184 @@
+#include "platform/paths.h"
+
+#include <cctype>
+
+namespace platform {
+namespace {
+
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
+// Splits on either separator and resolves "." and ".." by name, clamped at the top.
+void AppendComponents(std::string_view path, std::vector<std::string_view>& parts) {
+    size_t i = 0;
+    while (i < path.size()) {
+        while (i < path.size() && IsSeparator(path[i])) {
+            ++i;
+        }
+        const size_t start = i;
+        while (i < path.size() && !IsSeparator(path[i])) {
+            ++i;
+        }
+        const std::string_view part = path.substr(start, i - start);
+        if (part.empty() || part == ".") {
+            continue;
+        }
+        if (part == "..") {
+            if (!parts.empty()) {
+                parts.pop_back();
+            }
+            continue;
+        }
+        parts.push_back(part);
+    }
+}
+
+std::string JoinHost(const std::string& root, const std::vector<std::string_view>& parts) {
+    std::string out = root == "/" ? std::string() : root;
+    for (const std::string_view part : parts) {
+        out += '/';
+        out += part;
+    }
+    return out.empty() ? std::string("/") : out;
+}
+
+std::vector<std::string_view> HostComponents(std::string_view hostPath) {
+    std::vector<std::string_view> parts;
+    size_t i = 0;
+    while (i < hostPath.size()) {
+        while (i < hostPath.size() && hostPath[i] == '/') {
+            ++i;
+        }
+        const size_t start = i;
+        while (i < hostPath.size() && hostPath[i] != '/') {
+            ++i;
+        }
+        const std::string_view part = hostPath.substr(start, i - start);
+        if (part.empty() || part == ".") {
+            continue;
+        }
+        if (part == "..") {
+            if (!parts.empty()) {
+                parts.pop_back();
+            }
+            continue;
+        }
+        parts.push_back(part);
+    }
+    return parts;
+}
+
+// Number of leading components of `path` that the root covers, or -1 when it does not hold it.
+int RootDepthIn(const std::vector<std::string_view>& path, const std::string& root) {
+    const std::vector<std::string_view> rootParts = HostComponents(root);
+    if (rootParts.size() > path.size()) {
+        return -1;
+    }
+    for (size_t i = 0; i < rootParts.size(); ++i) {
+        if (rootParts[i] != path[i]) {
+            return -1;
+        }
+    }
+    return static_cast<int>(rootParts.size());
+}
+
+const DriveFacts* FindDrive(char letter, const std::vector<DriveFacts>& drives) {
+    const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+    for (const DriveFacts& drive : drives) {
+        if (drive.letter == upper) {
+            return &drive;
+        }
+    }
+    return nullptr;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(text[i])) !=
+            std::tolower(static_cast<unsigned char>(prefix[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+const DriveFacts* FindDriveHolding(std::string_view hostPath,
+                                   const std::vector<DriveFacts>& drives) {
+    const std::vector<std::string_view> parts = HostComponents(hostPath);
+    const DriveFacts* best = nullptr;
+    int bestDepth = -1;
+    for (const DriveFacts& drive : drives) {
+        const int depth = RootDepthIn(parts, drive.hostRoot);
+        if (depth > bestDepth) {
+            best = &drive;
+            bestDepth = depth;
+        }
+    }
+    return best;
+}
+
+std::optional<std::string> MapToHostPath(std::string_view path,
+                                         const std::vector<DriveFacts>& drives,
+                                         std::string_view hostCwd) {
+    if (path.empty() || path.find('\0') != std::string_view::npos) {
+        return std::nullopt;
+    }
+    std::vector<std::string_view> parts;
+    const std::string_view unixPrefix(kHostPathPrefix, sizeof kHostPathPrefix - 2);  // no '\'
+    if (StartsWithNoCase(path, unixPrefix) &&
+        (path.size() == unixPrefix.size() || IsSeparator(path[unixPrefix.size()]))) {
+        AppendComponents(path.substr(unixPrefix.size()), parts);
+        return JoinHost("/", parts);
+    }
+    if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
+        return std::nullopt;  // UNC share or device path: no drive of ours
+    }
+    if (path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':') {
+        const DriveFacts* drive = FindDrive(path[0], drives);
+        if (drive == nullptr) {
+            return std::nullopt;
+        }
+        AppendComponents(path.substr(2), parts);
+        return JoinHost(drive->hostRoot, parts);
+    }
+    const DriveFacts* current = FindDriveHolding(hostCwd, drives);
+    if (current == nullptr || hostCwd.empty() || hostCwd.front() != '/') {
+        return std::nullopt;
+    }
+    if (!IsSeparator(path[0])) {
+        // Relative to the current directory: start from its place on the drive.
+        const std::vector<std::string_view> cwdParts = HostComponents(hostCwd);
+        const int depth = RootDepthIn(cwdParts, current->hostRoot);
+        parts.assign(cwdParts.begin() + depth, cwdParts.end());
+    }
+    AppendComponents(path, parts);
+    return JoinHost(current->hostRoot, parts);
+}
+
+std::string MapToWindowsPath(std::string_view hostPath, const std::vector<DriveFacts>& drives) {
+    const std::vector<std::string_view> parts = HostComponents(hostPath);
+    const DriveFacts* drive = FindDriveHolding(hostPath, drives);
+    std::string out;
+    size_t first = 0;
+    if (drive != nullptr) {
+        out = std::string(1, drive->letter) + ":\\";
+        first = static_cast<size_t>(RootDepthIn(parts, drive->hostRoot));
+    } else {
+        out = kHostPathPrefix;
+    }
+    for (size_t i = first; i < parts.size(); ++i) {
+        if (i > first) {
+            out += '\\';
+        }
+        out += parts[i];
+    }
+    return out;
+}
+
+}  // namespace platform

@@ -1,0 +1,49 @@
+#pragma once
+// Windows-form paths inside, host paths outside.
+//
+// The launcher builds and compares paths in Windows form (D:\Tolbe\game.exe, D:\Client.zip),
+// because stored files, shortcuts and the install layout depend on them. Only the platform layer
+// turns them into host paths:
+//
+//   X:\a\b            <root of drive X>/a/b   ('\' and '/' both separate; repeats count as one)
+//   \a\b              on the drive that holds the current directory
+//   a\b               relative to the current directory, which must lie on a drive
+//   \\?\unix\home\me  /home/me: a host path outside every drive
+//
+// "." and ".." are resolved by name and never climb above a drive's root, as on Windows.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/drive_facts.h"
+
+namespace platform {
+
+// The prefix of a Windows-form path that names a host path outside every drive.
+inline constexpr char kHostPathPrefix[] = R"(\\?\unix\)";
+
+// Pure translation with an explicit drive table and current directory (an absolute host path).
+// Returns nullopt when the path names no drive of the table (an unknown letter, a UNC or device
+// path, a drive-less path while the current directory lies on no drive, an embedded NUL).
+std::optional<std::string> MapToHostPath(std::string_view windowsPath,
+                                         const std::vector<DriveFacts>& drives,
+                                         std::string_view hostCwd);
+
+// Pure translation of an absolute host path to Windows form: on the drive whose root holds it
+// (the deepest such root), else under \\?\unix\.
+std::string MapToWindowsPath(std::string_view hostPath, const std::vector<DriveFacts>& drives);
+
+// The drive whose root holds the absolute host path (the deepest one), or nullptr.
+const DriveFacts* FindDriveHolding(std::string_view hostPath,
+                                   const std::vector<DriveFacts>& drives);
+
+// The same with the host facts in force and the process's current directory.
+std::optional<std::string> ToHostPath(std::string_view windowsPath);
+std::string ToWindowsPath(std::string_view hostPath);
+
+// The running executable's full path in Windows form (GetModuleFileNameA).
+std::string GetModuleFileName();
+
+}  // namespace platform

@@ -1,0 +1,51 @@
+#pragma once
+// The sandbox profile: a text file, named by TOLBE_SANDBOX, that replaces every fact the launcher
+// would otherwise take from the host (drives, name resolution of servers, the desktop folder).
+//
+// One fact a line; '#' starts a comment; blank lines are ignored:
+//
+//   drive D: /tmp/sb/d fixed free=53687091200    letter, host root, type, options
+//   drive E: /tmp/sb/e fixed usb noquery free=fail
+//   host notice.tolbe.example:80 127.0.0.1:39123  connect to the right side instead
+//   desktop /tmp/sb/desktop
+//
+// Types: fixed, removable, remote, cdrom, ramdisk, unknown. Options: usb, noquery, free=N,
+// free=fail. Host paths are absolute and hold no blanks.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/drive_facts.h"
+
+namespace platform {
+
+// A connection to `from` ("name:port") goes to `to` ("address:port") instead, the way a hosts
+// file would redirect it; the URL and its Host header stay as they are.
+struct HostRedirect {
+    std::string fromHost;
+    int fromPort = 0;
+    std::string toHost;
+    int toPort = 0;
+};
+
+struct SandboxProfile {
+    std::vector<DriveFacts> drives;  // ordered by letter
+    std::vector<HostRedirect> hosts;
+    std::optional<std::string> desktop;
+};
+
+struct SandboxProfileParse {
+    SandboxProfile profile;
+    std::string error;  // empty on success; otherwise "FILE:LINE: what is wrong"
+};
+
+// Parses the text of a profile; fileName is used in error messages only.
+SandboxProfileParse ParseSandboxProfile(std::string_view text, const std::string& fileName);
+
+// Lexically normalises an absolute host path: repeated slashes become one, "." components and a
+// trailing slash go. Returns nullopt for a relative path or one with a ".." component.
+std::optional<std::string> NormalizeHostRoot(std::string_view path);
+
+}  // namespace platform

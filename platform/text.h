@@ -1,0 +1,22 @@
+#pragma once
+// Conversion between the launcher's narrow strings and wide strings.
+//
+// Narrow strings (paths, URLs, record fields) are in the host's "ANSI code page": UTF-8 on
+// POSIX. Wide strings are std::wstring. Both directions use one and the same encoding, so any
+// valid narrow text survives a round trip unchanged.
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// Narrow (host code page) to wide. An invalid byte sequence becomes U+FFFD; nothing is cut short.
+std::wstring NarrowToWide(std::string_view narrow);
+
+// Wide to narrow (host code page). A lone surrogate or out-of-range value becomes U+FFFD.
+std::string WideToNarrow(std::wstring_view wide);
+
+// True when the bytes are well-formed UTF-8 (no overlong forms, no surrogates).
+bool IsValidUtf8(std::string_view bytes);
+
+}  // namespace platform

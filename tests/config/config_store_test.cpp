@@ -1,0 +1,215 @@
+#include "config/config_store.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+
+#include "config/base64.h"
+#include "config/diagnostics.h"
+#include "config/file_helpers.h"
+#include "platform/paths.h"
+#include "tests/support/debug_capture.h"
+#include "tests/support/sandbox.h"
+
+namespace {
+
+using tolbe_test::ReadHostFile;
+using tolbe_test::WriteHostFile;
+
+const std::string kDir = R"(D:\Tolbe\)";
+
+std::string Line(std::string_view diagnostic) {
+    return std::string(diagnostic) + "\r\n";
+}
+
+class ConfigStore : public ::testing::Test {
+protected:
+    ConfigStore() { std::filesystem::create_directories(sandbox.Host(kDir)); }
+    std::string HostFile() const { return sandbox.Host(kDir + kConfigFileName); }
+
+    tolbe_test::SandboxDrives sandbox{"D"};
+    tolbe_test::DebugCapture diagnostics;
+};
+
+zorv_VersionCheck EveryField() {
+    zorv_VersionCheck record;
+    record.set_version("2.3.1");
+    record.set_spare_text_2("channel \xE6\xB8\xB8");
+    record.set_spare_text_3("3");
+    record.set_spare_text_4("");
+    record.set_download_url("http://cdn.tolbe.example/Client.zip");
+    record.set_spare_text_6(std::string("six\0six", 7));
+    record.set_client_dir("Tolbe Game");
+    record.set_client_exe("tolbe.exe");
+    record.set_spare_text_9(std::string(300, 'n'));
+    record.add_spare_list_10("a");
+    record.add_spare_list_10("");
+    record.add_spare_list_11("b");
+    record.add_spare_list_12("c1");
+    record.add_spare_list_12("c2");
+    return record;
+}
+
+TEST_F(ConfigStore, SavedRecordLoadsBackWithEveryField) {
+    const zorv_VersionCheck saved = EveryField();
+    ASSERT_TRUE(SaveConfigTo(kDir, saved));
+    zorv_VersionCheck loaded;
+    loaded.set_spare_text_3("replaced, not merged");
+    EXPECT_TRUE(LoadConfigFrom(kDir, loaded));
+    EXPECT_EQ(loaded.SerializeAsString(), saved.SerializeAsString());
+    EXPECT_TRUE(loaded.has_spare_text_4());
+    EXPECT_TRUE(diagnostics.pieces().empty());
+}
+
+TEST_F(ConfigStore, FileBytesAreTheWindowsLaunchersBytes) {
+    // Each line break on disk is 0D 0D 0A; no final line break is added.
+    const struct {
+        size_t serialisedBytes;
+        size_t fileBytes;
+        std::vector<size_t> breaksAt;
+        const char* ending;
+    } cases[] = {
+        {55, 76, {}, "=="},
+        {56, 76, {}, "="},
+        {57, 79, {76}, "\r\r\n"},
+        {58, 83, {76}, "=="},
+        {114, 158, {76, 155}, "\r\r\n"},
+    };
+    for (const auto& c : cases) {
+        zorv_VersionCheck record;
+        record.set_spare_text_2(std::string(c.serialisedBytes - 2, '\0'));
+        ASSERT_EQ(record.ByteSizeLong(), c.serialisedBytes);
+        ASSERT_TRUE(SaveConfigTo(kDir, record));
+        const std::string bytes = ReadHostFile(HostFile());
+        EXPECT_EQ(bytes.size(), c.fileBytes) << c.serialisedBytes;
+        std::vector<size_t> breaks;
+        for (size_t at = bytes.find('\r'); at != std::string::npos; at = bytes.find('\r', at + 3)) {
+            EXPECT_EQ(bytes.substr(at, 3), "\r\r\n");
+            breaks.push_back(at);
+        }
+        EXPECT_EQ(breaks, c.breaksAt) << c.serialisedBytes;
+        EXPECT_EQ(bytes.substr(bytes.size() - std::string(c.ending).size()), c.ending);
+        EXPECT_EQ(bytes, ConfigFileBytes(record));
+    }
+    ASSERT_TRUE(SaveConfigTo(kDir, zorv_VersionCheck()));
+    EXPECT_EQ(ReadHostFile(HostFile()), "");  // an empty record gives an empty file
+}
+
+TEST_F(ConfigStore, LoadWritesTheLaunchersDiagnostics) {
+    zorv_VersionCheck good;
+    good.set_version("1.0");
+    good.set_client_dir("Game");
+    const std::string goodText = RecordToText(good);
+    const struct {
+        const char* name;
+        std::optional<std::string> file;  // nullopt: no file
+        std::vector<std::string> lines;
+        const char* version;
+    } cases[] = {
+        {"missing file", std::nullopt, {Line(kDiagConfigReadFailed)}, ""},
+        {"empty file", "", {Line(kDiagConfigReadFailed)}, ""},
+        {"only line breaks", "\r\r\n\r\r\n", {}, ""},
+        {"garbled text", "not a record at all!", {Line(kDiagConfigParseFailed)}, ""},
+        // Field 1 read, then a length that runs past the end: the read field stays.
+        {"damaged after a field",
+         Base64Encode(std::string("\x0A\x01v\x3A\x09", 5)),
+         {Line(kDiagConfigParseFailed)},
+         "v"},
+        {"LF line breaks", goodText, {}, "1.0"},
+        {"NUL byte cuts the text", goodText + std::string("\0garbage", 8), {}, "1.0"},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove(HostFile());
+        if (c.file) {
+            WriteHostFile(HostFile(), *c.file);
+        }
+        tolbe_test::DebugCapture capture;
+        zorv_VersionCheck record;
+        record.set_spare_text_9("stale");
+        EXPECT_TRUE(LoadConfigFrom(kDir, record)) << c.name;
+        EXPECT_EQ(capture.pieces(), c.lines) << c.name;
+        EXPECT_EQ(record.version(), c.version) << c.name;
+        EXPECT_FALSE(record.has_spare_text_9()) << c.name;
+    }
+}
+
+TEST_F(ConfigStore, ConfigurationThatIsADirectoryCountsAsUnreadable) {
+    std::filesystem::create_directories(HostFile());
+    zorv_VersionCheck record;
+    EXPECT_TRUE(LoadConfigFrom(kDir, record));
+    EXPECT_EQ(diagnostics.pieces(), std::vector<std::string>{Line(kDiagConfigReadFailed)});
+    // Saving cannot replace a directory: false, the third diagnostic, the directory intact.
+    EXPECT_FALSE(SaveConfigTo(kDir, EveryField()));
+    EXPECT_EQ(diagnostics.pieces().back(), Line(kDiagConfigSaveFailed));
+    EXPECT_TRUE(std::filesystem::is_directory(HostFile()));
+}
+
+TEST_F(ConfigStore, FailedSaveKeepsTheOldFile) {
+    zorv_VersionCheck old;
+    old.set_version("1.0");
+    ASSERT_TRUE(SaveConfigTo(kDir, old));
+    const std::string oldBytes = ReadHostFile(HostFile());
+
+    // A child process whose files may not grow past 16 bytes: the write of the new record
+    // fails half way, as on a full disk.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{16, 16};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        _exit(SaveConfigTo(kDir, EveryField()) ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "SaveConfigTo reported success on a short write";
+    EXPECT_EQ(ReadHostFile(HostFile()), oldBytes);
+    const auto entries = std::distance(std::filesystem::directory_iterator(sandbox.Host(kDir)),
+                                       std::filesystem::directory_iterator());
+    EXPECT_EQ(entries, 1) << "a temporary file was left behind";
+}
+
+TEST_F(ConfigStore, UnwritableTargetGivesTheDiagnostic) {
+    EXPECT_FALSE(SaveConfigTo(R"(D:\NoSuchDir\)", EveryField()));
+    EXPECT_EQ(diagnostics.pieces(), std::vector<std::string>{Line(kDiagConfigSaveFailed)});
+}
+
+TEST_F(ConfigStore, ServerTextDecodesIntoTheServerRecord) {
+    zorv_VersionCheck server;
+    server.set_version("stale");
+    EXPECT_TRUE(DecodeServerRecord("", server));  // no bytes: an empty record
+    EXPECT_FALSE(server.has_version());
+    EXPECT_TRUE(DecodeServerRecord(RecordToText(EveryField()), server));
+    EXPECT_EQ(server.client_dir(), "Tolbe Game");
+    EXPECT_FALSE(DecodeServerRecord("<html>404 Not Found</html>", server));
+    EXPECT_TRUE(diagnostics.pieces().empty());
+}
+
+TEST_F(ConfigStore, ReadFileTextReadsAsATextModeRead) {
+    WriteHostFile(sandbox.Host(R"(D:\t.txt)"), std::string("a\r\nb\r\r\nc\rd\0e", 12));
+    EXPECT_EQ(ReadFileText(R"(D:\t.txt)"), "a\nb\r\nc\rd");
+    EXPECT_EQ(ReadFileText(R"(D:\none.txt)"), "");
+}
+
+TEST(FileHelpers, ModuleDirEndsInABackslashAndMapsToTheExecutablesFolder) {
+    platform::SetHostFacts({});
+    const std::string dir = GetModuleDir();
+    ASSERT_FALSE(dir.empty());
+    EXPECT_EQ(dir.back(), '\\');
+    EXPECT_EQ(platform::ToHostPath(dir + "x"),
+              std::filesystem::read_symlink("/proc/self/exe").parent_path().string() + "/x");
+}
+
+TEST(FileHelpers, ToWideKeepsNonAsciiPathsAndUrls) {
+    // 游戏 and é: the conversion sizes and converts with the same code page.
+    EXPECT_EQ(ToWide("D:\\\xE6\xB8\xB8\xE6\x88\x8F\\Client.zip"), L"D:\\\u6E38\u620F\\Client.zip");
+    EXPECT_EQ(ToWide("http://cdn/\xC3\xA9.zip"), L"http://cdn/\u00E9.zip");
+    EXPECT_EQ(ToWide(""), L"");
+}
+
+}  // namespace

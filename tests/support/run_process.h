@@ -1,0 +1,17 @@
+#pragma once
+// Runs a program to its end with the given standard input and collects what it wrote.
+
+#include <string>
+#include <vector>
+
+namespace tolbe_test {
+
+struct ProcessResult {
+    int exitStatus = -1;  // -1 when it did not exit normally
+    std::string out;
+    std::string err;
+};
+
+ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input = "");
+
+}  // namespace tolbe_test

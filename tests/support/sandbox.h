@@ -1,0 +1,30 @@
+#pragma once
+// Sandbox drives over temporary folders: each test gets drives whose roots are fresh folders,
+// installed as the host facts in force for as long as the object lives.
+
+#include <string>
+#include <vector>
+
+#include "platform/host_facts.h"
+#include "tests/support/temp_dir.h"
+
+namespace tolbe_test {
+
+class SandboxDrives {
+public:
+    // Drives with the given letters, all fixed, each rooted at <temp>/<letter>.
+    explicit SandboxDrives(const std::string& letters = "D");
+    ~SandboxDrives();
+
+    // Host folder that is the root of the drive.
+    std::string Root(char letter) const;
+    // Host path of a Windows-form path on these drives.
+    std::string Host(const std::string& windowsPath) const;
+    const std::string& base() const { return m_temp.path(); }
+
+private:
+    TempDir m_temp;
+    platform::HostFacts m_facts;
+};
+
+}  // namespace tolbe_test
