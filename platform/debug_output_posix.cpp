@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "platform/posix_io.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -45,17 +46,7 @@ std::string GbkToUtf8(std::string_view bytes) {
 
 void WriteToStandardError(std::string_view bytes) {
     const std::string text = DebugTextForTerminal(bytes);
-    size_t written = 0;
-    while (written < text.size()) {
-        const ssize_t n = ::write(STDERR_FILENO, text.data() + written, text.size() - written);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return;
-        }
-        written += static_cast<size_t>(n);
-    }
+    WriteAll(STDERR_FILENO, text);
 }
 
 }  // namespace

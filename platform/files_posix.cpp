@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "platform/paths.h"
+#include "platform/posix_io.h"
 
 namespace platform {
 namespace {
@@ -37,21 +38,6 @@ public:
 private:
     int m_fd;
 };
-
-bool WriteAll(int fd, std::string_view bytes) {
-    size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        written += static_cast<size_t>(n);
-    }
-    return true;
-}
 
 std::string DirectoryOf(const std::string& hostPath) {
     const size_t slash = hostPath.rfind('/');

@@ -5,35 +5,6 @@
 namespace platform {
 namespace {
 
-bool IsSeparator(char c) {
-    return c == '\\' || c == '/';
-}
-
-// Splits on either separator and resolves "." and ".." by name, clamped at the top.
-void AppendComponents(std::string_view path, std::vector<std::string_view>& parts) {
-    size_t i = 0;
-    while (i < path.size()) {
-        while (i < path.size() && IsSeparator(path[i])) {
-            ++i;
-        }
-        const size_t start = i;
-        while (i < path.size() && !IsSeparator(path[i])) {
-            ++i;
-        }
-        const std::string_view part = path.substr(start, i - start);
-        if (part.empty() || part == ".") {
-            continue;
-        }
-        if (part == "..") {
-            if (!parts.empty()) {
-                parts.pop_back();
-            }
-            continue;
-        }
-        parts.push_back(part);
-    }
-}
-
 std::string JoinHost(const std::string& root, const std::vector<std::string_view>& parts) {
     std::string out = root == "/" ? std::string() : root;
     for (const std::string_view part : parts) {
@@ -43,30 +14,13 @@ std::string JoinHost(const std::string& root, const std::vector<std::string_view
     return out.empty() ? std::string("/") : out;
 }
 
+void AppendComponents(std::string_view path, std::vector<std::string_view>& parts) {
+    const std::vector<std::string_view> more = PathComponents(path, PathForm::Windows);
+    parts.insert(parts.end(), more.begin(), more.end());
+}
+
 std::vector<std::string_view> HostComponents(std::string_view hostPath) {
-    std::vector<std::string_view> parts;
-    size_t i = 0;
-    while (i < hostPath.size()) {
-        while (i < hostPath.size() && hostPath[i] == '/') {
-            ++i;
-        }
-        const size_t start = i;
-        while (i < hostPath.size() && hostPath[i] != '/') {
-            ++i;
-        }
-        const std::string_view part = hostPath.substr(start, i - start);
-        if (part.empty() || part == ".") {
-            continue;
-        }
-        if (part == "..") {
-            if (!parts.empty()) {
-                parts.pop_back();
-            }
-            continue;
-        }
-        parts.push_back(part);
-    }
-    return parts;
+    return PathComponents(hostPath, PathForm::Host);
 }
 
 // Number of leading components of `path` that the root covers, or -1 when it does not hold it.
@@ -108,6 +62,47 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
 
 }  // namespace
 
+std::vector<std::string_view> PathComponents(std::string_view path, PathForm form, bool* climbed) {
+    const auto isSeparator = [form](char c) {
+        return c == '/' || (form == PathForm::Windows && c == '\\');
+    };
+    std::vector<std::string_view> parts;
+    size_t i = 0;
+    while (i < path.size()) {
+        while (i < path.size() && isSeparator(path[i])) {
+            ++i;
+        }
+        const size_t start = i;
+        while (i < path.size() && !isSeparator(path[i])) {
+            ++i;
+        }
+        const std::string_view part = path.substr(start, i - start);
+        if (part.empty() || part == ".") {
+            continue;
+        }
+        if (part == "..") {
+            if (climbed != nullptr) {
+                *climbed = true;
+            }
+            if (!parts.empty()) {
+                parts.pop_back();
+            }
+            continue;
+        }
+        parts.push_back(part);
+    }
+    return parts;
+}
+
+std::optional<std::string> NormalizeHostRoot(std::string_view path) {
+    bool climbed = false;
+    const auto parts = PathComponents(path, PathForm::Host, &climbed);
+    if (path.empty() || path.front() != '/' || climbed) {
+        return std::nullopt;
+    }
+    return JoinHost("/", parts);
+}
+
 const DriveFacts* FindDriveHolding(std::string_view hostPath,
                                    const std::vector<DriveFacts>& drives) {
     const std::vector<std::string_view> parts = HostComponents(hostPath);
@@ -129,14 +124,15 @@ std::optional<std::string> MapToHostPath(std::string_view path,
     if (path.empty() || path.find('\0') != std::string_view::npos) {
         return std::nullopt;
     }
+    const auto isSeparator = [](char c) { return c == '\\' || c == '/'; };
     std::vector<std::string_view> parts;
     const std::string_view unixPrefix(kHostPathPrefix, sizeof kHostPathPrefix - 2);  // no '\'
     if (StartsWithNoCase(path, unixPrefix) &&
-        (path.size() == unixPrefix.size() || IsSeparator(path[unixPrefix.size()]))) {
+        (path.size() == unixPrefix.size() || isSeparator(path[unixPrefix.size()]))) {
         AppendComponents(path.substr(unixPrefix.size()), parts);
         return JoinHost("/", parts);
     }
-    if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
+    if (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1])) {
         return std::nullopt;  // UNC share or device path: no drive of ours
     }
     if (path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':') {
@@ -151,13 +147,18 @@ std::optional<std::string> MapToHostPath(std::string_view path,
     if (current == nullptr || hostCwd.empty() || hostCwd.front() != '/') {
         return std::nullopt;
     }
-    if (!IsSeparator(path[0])) {
-        // Relative to the current directory: start from its place on the drive.
+    std::string onDrive(path);
+    if (!isSeparator(path[0])) {
+        // Relative to the current directory: start from its place on the drive, so that ".."
+        // climbs out of it but never above the drive's root.
         const std::vector<std::string_view> cwdParts = HostComponents(hostCwd);
-        const int depth = RootDepthIn(cwdParts, current->hostRoot);
-        parts.assign(cwdParts.begin() + depth, cwdParts.end());
+        std::string cwdOnDrive;
+        for (size_t i = RootDepthIn(cwdParts, current->hostRoot); i < cwdParts.size(); ++i) {
+            cwdOnDrive.append(cwdParts[i]).append("\\");
+        }
+        onDrive = cwdOnDrive + onDrive;
     }
-    AppendComponents(path, parts);
+    AppendComponents(onDrive, parts);
     return JoinHost(current->hostRoot, parts);
 }
 

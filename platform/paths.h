@@ -21,6 +21,18 @@
 
 namespace platform {
 
+enum class PathForm { Host, Windows };
+
+// The components of a path: split at '/' (a host path) or at '\\' and '/' (a Windows-form path),
+// without empty and "." components; ".." removes the component before it and never climbs above
+// the top. *climbed, when given, tells whether any ".." was met.
+std::vector<std::string_view> PathComponents(std::string_view path, PathForm form,
+                                             bool* climbed = nullptr);
+
+// Lexically normalises an absolute host path: repeated slashes become one, "." components and a
+// trailing slash go. Returns nullopt for a relative path or one with a ".." component.
+std::optional<std::string> NormalizeHostRoot(std::string_view path);
+
 // The prefix of a Windows-form path that names a host path outside every drive.
 inline constexpr char kHostPathPrefix[] = R"(\\?\unix\)";
 

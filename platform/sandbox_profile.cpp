@@ -4,6 +4,8 @@
 #include <cctype>
 #include <charconv>
 
+#include "platform/paths.h"
+
 namespace platform {
 namespace {
 
@@ -217,33 +219,6 @@ private:
 };
 
 }  // namespace
-
-std::optional<std::string> NormalizeHostRoot(std::string_view path) {
-    if (path.empty() || path.front() != '/') {
-        return std::nullopt;
-    }
-    std::string normal;
-    size_t i = 0;
-    while (i < path.size()) {
-        while (i < path.size() && path[i] == '/') {
-            ++i;
-        }
-        const size_t start = i;
-        while (i < path.size() && path[i] != '/') {
-            ++i;
-        }
-        const std::string_view part = path.substr(start, i - start);
-        if (part.empty() || part == ".") {
-            continue;
-        }
-        if (part == "..") {
-            return std::nullopt;
-        }
-        normal += '/';
-        normal += part;
-    }
-    return normal.empty() ? std::string("/") : normal;
-}
 
 SandboxProfileParse ParseSandboxProfile(std::string_view text, const std::string& fileName) {
     return Parser(fileName).Run(text);

@@ -44,8 +44,4 @@ struct SandboxProfileParse {
 // Parses the text of a profile; fileName is used in error messages only.
 SandboxProfileParse ParseSandboxProfile(std::string_view text, const std::string& fileName);
 
-// Lexically normalises an absolute host path: repeated slashes become one, "." components and a
-// trailing slash go. Returns nullopt for a relative path or one with a ".." component.
-std::optional<std::string> NormalizeHostRoot(std::string_view path);
-
 }  // namespace platform

@@ -1,0 +1,24 @@
+#include "platform/posix_io.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace platform {
+
+bool WriteAll(int fd, std::string_view bytes) {
+    size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        written += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace platform
