@@ -1,0 +1,73 @@
+// The launch: the archive deleted, the new version recorded in the installation, the game
+// started in its directory, the launcher copied beside it with a desktop shortcut, the window
+// ended.
+
+#include "app/install_flow.h"
+#include "app/zorv_downloader_app.h"
+#include "config/file_helpers.h"
+#include "install/desktop_shortcut.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/processes.h"
+#include "platform/self_image.h"
+
+namespace {
+
+bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool InstallFlow::LaunchGame() {
+    if (m_flowState == Launching) {
+        return false;
+    }
+    m_flowState = Launching;
+    if (!m_archivePath.empty()) {
+        platform::RunCommandProcessor("del " + m_archivePath);
+    }
+    const zorv_VersionCheck& server = m_app.m_serverRecord;
+    const std::string clientDir = m_installDrive + "\\" + server.client_dir() + "\\";
+    m_app.m_localRecord.set_version(server.version().c_str());  // up to a NUL, as text
+    m_app.SaveConfigTo(clientDir);
+    const std::string gameExe = clientDir + server.client_exe();
+    // The game runs on its own, without a shell; the launcher never waits for it.
+    if (platform::StartProgram(gameExe, clientDir)) {
+        CopyLauncherAndCreateShortcut();
+        m_view->EndDialog(0);
+    }
+    return true;
+}
+
+void InstallFlow::CopyLauncherAndCreateShortcut() {
+    const std::string copyPath =
+        m_installDrive + "\\" + m_app.m_serverRecord.client_dir() + "\\" + kLauncherCopyName;
+    const std::string modulePath = platform::GetModuleFileName();
+    if (!EqualIgnoringAsciiCase(modulePath, copyPath)) {
+        if (platform::PathExists(modulePath)) {
+            platform::CopyFileOver(modulePath, copyPath);
+        } else if (const std::string besideModule = GetModuleDir() + kLauncherCopyName;
+                   platform::PathExists(besideModule)) {
+            platform::CopyFileOver(besideModule, copyPath);
+        }
+    } else if (!platform::PathExists(copyPath)) {
+        // Running from the copy while an update removed the old client directory, the copy
+        // with it: put the running launcher back, so the shortcut keeps a target.
+        platform::CopyRunningExecutable(copyPath);
+    }
+    std::string target = copyPath;
+    if (!platform::PathExists(copyPath) && platform::PathExists(modulePath)) {
+        target = modulePath;
+    }
+    CreateDesktopShortcut(ToWide(target), kShortcutName);
+}

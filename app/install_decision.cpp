@@ -1,0 +1,39 @@
+// The install decision: a current installation is launched, an outdated one is removed and
+// downloaded again onto its own drive, and without one the install drive is chosen.
+
+#include "app/install_flow.h"
+#include "app/zorv_downloader_app.h"
+#include "config/file_helpers.h"
+#include "install/directory_removal.h"
+#include "install/drive_selection.h"
+#include "install/install_search.h"
+#include "platform/text.h"
+
+void InstallFlow::DecideInstallLocation() {
+    const zorv_VersionCheck& server = m_app.m_serverRecord;
+    m_foundInstall = false;
+    const std::string foundRoot = FindInstalledDrive(server.client_dir(), server.client_exe());
+    if (!foundRoot.empty()) {
+        m_foundInstall = true;
+        m_installDrive = foundRoot;
+    }
+    ReplaceAll(m_installDrive, "\\", "");  // "D:\" becomes "D:"
+
+    if (!m_foundInstall) {
+        std::wstring drive;
+        SelectInstallDrive(drive);
+        m_installDrive = platform::WideToNarrow(drive);
+        ReplaceAll(m_installDrive, "\\", "");
+        StartDownload();
+        return;
+    }
+
+    const std::string clientDir = m_installDrive + "\\" + server.client_dir() + "\\";
+    m_app.LoadConfigFrom(clientDir);
+    if (SameVersion(m_app.m_localRecord.version(), server.version())) {
+        LaunchGame();
+    } else {
+        DeleteDirectoryTree(ToWide(clientDir));
+        StartDownload();
+    }
+}

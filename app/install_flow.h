@@ -1,0 +1,93 @@
+#pragma once
+// The install flow: the launcher's one place of decision, stepped by the main window's 200 ms
+// timer. It holds the install state the main window carries (m_flowState, m_installDrive,
+// m_archivePath, m_foundInstall) and the window's operations that move the flow on. It needs no
+// window system: it reaches the screen only through FlowView.
+
+#include <memory>
+#include <string>
+
+#include "app/flow_driver.h"
+#include "app/flow_state.h"
+
+class CZorvDownloaderApp;
+class FileDownLoad;
+class WebNet;
+struct WebNetRequest;
+
+class InstallFlow : public FlowDriver {
+public:
+    // Ticks between the opening of the window and the server-information request.
+    static constexpr int kRequestTick = 5;
+    // While the server is silent, one more HTTP worker every this many ticks.
+    static constexpr int kWatchdogTicks = 100;
+    // Ticks each gameplay tip stays on the status line while downloading.
+    static constexpr int kTipTicks = 40;
+    // After the download has ended, the extraction starts on a tick divisible by this.
+    static constexpr int kExtractionTicks = 50;
+    // The third failed extraction stops the flow.
+    static constexpr int kMaxExtractFailures = 2;
+
+    InstallFlow(CZorvDownloaderApp& app, WebNet& webNet);
+    ~InstallFlow() override;
+    InstallFlow(const InstallFlow&) = delete;
+    InstallFlow& operator=(const InstallFlow&) = delete;
+
+    // FlowDriver: entered by the window's initialisation, then stepped by its timer.
+    void Start(FlowView& view) override;
+    void Tick() override;
+    bool IsFinished() const override;
+
+    // The window's operations that move the flow on (each described where it is defined).
+    void RequestServerInfo();
+    static bool OnServerInfoResponse(WebNetRequest* request);
+    void DecideInstallLocation();
+    bool StartDownload();
+    bool StartExtraction();
+    bool LaunchGame();
+    void CopyLauncherAndCreateShortcut();
+
+    // Download progress in percent: received × 100 / announced length, 0 without a length.
+    int GetDownloadPercent() const;
+
+    // Install state shared by the flow's operations.
+    int m_flowState = Stopped;
+    std::string m_installDrive;  // "D:" (letter and colon), or empty
+    std::string m_archivePath;   // m_installDrive + "\Client.zip" once a download started
+    bool m_foundInstall = false;
+
+    // Controller state.
+    int tickCount = 0;
+    bool serverInfoAnswered = false;
+    std::shared_ptr<FileDownLoad> currentDownload;
+    size_t tipIndex = 0;
+    int extractFailures = 0;
+    // The extractor refused its last start (no archive, for example): that attempt has failed.
+    bool extractionRefused = false;
+
+private:
+    void TickDownloading();
+    void TickExtracting();
+    void ShowPercent(int percent);
+
+    CZorvDownloaderApp& m_app;
+    WebNet& m_webNet;
+    FlowView* m_view = nullptr;
+};
+
+// The flow of the open main window; the server-information callback reaches it through here.
+extern InstallFlow* mainDialog;
+
+// The texts of the flow, as the player sees them.
+inline constexpr wchar_t kTextRequesting[] = L"正在请求数据";
+inline constexpr wchar_t kTextExtracting[] = L"解压中，请稍候..";
+inline constexpr wchar_t kTextRetryQuestion[] = L"服务器信息获取失败，是否重试？";
+inline constexpr wchar_t kCaptionRetryQuestion[] = L"检查失败";
+inline constexpr wchar_t kTextExtractionFailed[] =
+    L"解压客户端文件失败，请检查磁盘空间或文件权限后重试。";
+inline constexpr wchar_t kCaptionExtractionFailed[] = L"解压失败";
+
+// File names of the installation layout.
+inline constexpr char kArchiveName[] = "Client.zip";
+inline constexpr char kLauncherCopyName[] = "vasktolbe.exe";
+inline constexpr wchar_t kShortcutName[] = L"Tolbe.lnk";

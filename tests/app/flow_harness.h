@@ -1,0 +1,183 @@
+#pragma once
+// The install flow with real parts around it: the HTTP request service, the downloader and the
+// extractor, a loopback server standing in for the notice server and the archive server, and
+// sandbox drives over temporary folders. Ticks are driven by hand.
+
+#include <httplib.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "app/install_flow.h"
+#include "app/zorv_downloader_app.h"
+#include "config/version_record.h"
+#include "net/web_net.h"
+#include "platform/host_facts.h"
+#include "platform/paths.h"
+#include "tests/app/recording_view.h"
+#include "tests/support/temp_dir.h"
+
+namespace tolbe_test {
+
+// Serves /vaskpc.txt and /Client.zip on a free loopback port and counts the requests.
+class LoopbackServer {
+public:
+    LoopbackServer() {
+        m_server.Get("/vaskpc.txt", [this](const httplib::Request&, httplib::Response& res) {
+            ++noticeRequests;
+            std::unique_lock<std::mutex> hold(m_lock);
+            m_released.wait(hold, [this] { return !m_holdNotice; });
+            res.status = m_noticeStatus;
+            res.set_content(m_noticeBody, "text/plain");
+        });
+        m_server.Get("/Client.zip", [this](const httplib::Request&, httplib::Response& res) {
+            ++archiveRequests;
+            std::lock_guard<std::mutex> hold(m_lock);
+            res.status = m_archiveStatus;
+            res.set_content(m_archive, "application/zip");
+        });
+        m_port = m_server.bind_to_any_port("127.0.0.1");
+        m_thread = std::thread([this] { m_server.listen_after_bind(); });
+        while (!m_server.is_running()) {
+            std::this_thread::yield();
+        }
+    }
+    ~LoopbackServer() {
+        ReleaseNotice();
+        m_server.stop();
+        m_thread.join();
+    }
+
+    int port() const { return m_port; }
+    void SetNotice(int status, std::string body) {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_noticeStatus = status;
+        m_noticeBody = std::move(body);
+    }
+    void SetArchive(int status, std::string bytes) {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_archiveStatus = status;
+        m_archive = std::move(bytes);
+    }
+
+    // Keeps answers to /vaskpc.txt waiting (a silent notice server) until released.
+    void HoldNotice() {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_holdNotice = true;
+    }
+    void ReleaseNotice() {
+        {
+            std::lock_guard<std::mutex> hold(m_lock);
+            m_holdNotice = false;
+        }
+        m_released.notify_all();
+    }
+
+    std::atomic<int> noticeRequests{0};
+    std::atomic<int> archiveRequests{0};
+
+private:
+    httplib::Server m_server;
+    std::thread m_thread;
+    int m_port = 0;
+    std::mutex m_lock;
+    std::condition_variable m_released;
+    bool m_holdNotice = false;
+    int m_noticeStatus = 404;
+    std::string m_noticeBody;
+    int m_archiveStatus = 404;
+    std::string m_archive;
+};
+
+struct DriveSpec {
+    char letter;
+    uint64_t freeBytes;
+};
+
+class FlowHarness {
+public:
+    static constexpr uint64_t kGiB = 1ull << 30;
+
+    // A notice server that cannot be reached: connections go to a closed loopback port.
+    static constexpr int kClosedPort = 1;
+
+    explicit FlowHarness(std::vector<DriveSpec> drives = {{'D', 100 * kGiB}, {'E', 200 * kGiB}},
+                         bool noticeReachable = true) {
+        platform::HostFacts facts;
+        facts.sandboxed = true;
+        for (const DriveSpec& spec : drives) {
+            platform::DriveFacts drive;
+            drive.letter = spec.letter;
+            drive.hostRoot = temp.Join(std::string(1, spec.letter));
+            drive.freeBytes = spec.freeBytes;
+            std::filesystem::create_directories(drive.hostRoot);
+            facts.drives.push_back(drive);
+        }
+        facts.hosts.push_back({"notice.tolbe.example", 80, "127.0.0.1",
+                               noticeReachable ? server.port() : kClosedPort});
+        facts.hosts.push_back({"cdn.tolbe.example", 80, "127.0.0.1", server.port()});
+        facts.desktop = temp.Join("desktop");
+        std::filesystem::create_directories(*facts.desktop);
+        platform::SetHostFacts(facts);
+        flow = std::make_unique<InstallFlow>(app, webNet);
+    }
+
+    ~FlowHarness() {
+        webNet.StopWorkers();
+        // The extractor's worker is detached; it must not outlive the folders it writes to.
+        int percent = 0;
+        while (app.m_unzip.GetProgress(&percent) == 1) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        flow.reset();
+        platform::SetHostFacts({});
+    }
+
+    // Opens the window: the flow enters Requesting, one HTTP worker serves it.
+    void Open(int workers = 1) {
+        flow->Start(view);
+        for (int i = 0; i < workers; ++i) {
+            webNet.StartWorker();
+        }
+    }
+
+    // Ticks until `done` holds; false when it did not within maxTicks or 30 seconds.
+    bool TickUntil(const std::function<bool()>& done, int maxTicks = 20000) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        for (int i = 0; i < maxTicks && std::chrono::steady_clock::now() < deadline; ++i) {
+            flow->Tick();
+            if (done()) {
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(300));
+        }
+        return false;
+    }
+
+    bool TickUntilState(int state) {
+        return TickUntil([&] { return flow->m_flowState == state; });
+    }
+
+    std::string Host(const std::string& windowsPath) const {
+        return platform::ToHostPath(windowsPath).value_or("<unmapped " + windowsPath + ">");
+    }
+
+    // Publishes the record as the notice server's vaskpc.txt.
+    void Publish(const zorv_VersionCheck& record) { server.SetNotice(200, RecordToText(record)); }
+
+    TempDir temp;
+    LoopbackServer server;
+    WebNet webNet;
+    CZorvDownloaderApp app{UiHooks{}, webNet};
+    RecordingView view;
+    std::unique_ptr<InstallFlow> flow;
+};
+
+}  // namespace tolbe_test

@@ -1,0 +1,171 @@
+// Whole runs of the install flow, from the first tick to the game's start: a first installation,
+// a current one and an outdated one, and archives that cannot be extracted.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "config/config_store.h"
+#include "tests/app/fixtures.h"
+#include "tests/app/flow_harness.h"
+
+namespace tolbe_test {
+namespace {
+
+// The game runs detached; wait (boundedly) for its note.
+std::string WaitForGameNote(const std::string& hostDir) {
+    const std::string note = hostDir + "/started.txt";
+    for (int i = 0; i < 5000; ++i) {
+        if (HostPathExists(note)) {
+            const std::string text = ReadHostFile(note);
+            if (!text.empty() && text.back() == '\n') {
+                return text.substr(0, text.size() - 1);
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return "<the game did not start>";
+}
+
+void InstallCurrentClient(FlowHarness& h, const std::string& drive, const std::string& version) {
+    const std::string dir = h.Host(drive + R"(\Tolbe)");
+    WriteHostFile(dir + "/tolbe.exe", kGameScript);
+    ::chmod((dir + "/tolbe.exe").c_str(), 0755);
+    WriteHostFile(dir + "/old.dat", "from the old client");
+    zorv_VersionCheck installed;
+    installed.set_version(version);
+    installed.set_spare_text_3("kept by the installation");
+    WriteHostFile(dir + "/config.zorv", ConfigFileBytes(installed));
+}
+
+TEST(InstallRuns, FirstInstallationGoesToTheDriveWithMostFreeSpace) {
+    FlowHarness h;                                      // D: 100 GiB free, E: 200 GiB free
+    h.app.m_localRecord.set_spare_text_2("channel-7");  // as read beside the launcher
+    h.app.m_localRecord.add_spare_list_10("carried");
+    h.Publish(ServerRecord("1.0"));
+    h.server.SetArchive(200, ClientArchive());
+    h.Open();
+
+    ASSERT_TRUE(h.TickUntil([&] { return h.view.endDialogCalls > 0; }));
+    EXPECT_EQ(h.view.endResult, 0);
+    EXPECT_EQ(h.flow->m_flowState, Launching);
+    EXPECT_EQ(h.flow->m_installDrive, "E:");
+    EXPECT_EQ(h.flow->m_archivePath, R"(E:\Client.zip)");
+    EXPECT_TRUE(h.view.boxes.empty());
+    EXPECT_TRUE(h.view.NetworkFailures().empty());
+
+    const std::string dir = h.Host(R"(E:\Tolbe)");
+    EXPECT_EQ(ReadHostFile(dir + "/data/maps/north.txt"), kMapData);
+    EXPECT_FALSE(HostPathExists(h.Host(R"(E:\Client.zip)")));
+    EXPECT_TRUE(std::filesystem::is_empty(h.Host(R"(D:\)")));
+
+    zorv_VersionCheck expected = h.app.m_localRecord;
+    EXPECT_EQ(expected.version(), "1.0");
+    EXPECT_EQ(expected.spare_text_2(), "channel-7");
+    EXPECT_EQ(ReadHostFile(dir + "/config.zorv"), ConfigFileBytes(expected));
+
+    EXPECT_EQ(WaitForGameNote(dir), dir);  // started in the client directory
+
+    struct stat copy;
+    ASSERT_EQ(::stat((dir + "/vasktolbe.exe").c_str(), &copy), 0);
+    EXPECT_EQ(copy.st_size, static_cast<off_t>(std::filesystem::file_size("/proc/self/exe")));
+    EXPECT_TRUE(copy.st_mode & S_IXUSR);
+    const std::string shortcut = ReadHostFile(h.temp.Join("desktop/Tolbe.desktop"));
+    EXPECT_NE(shortcut.find(dir + "/vasktolbe.exe"), std::string::npos) << shortcut;
+
+    // The status line went from the request text through the first tip to the extraction.
+    ASSERT_GE(h.view.statusChanges.size(), 1u);
+    EXPECT_EQ(h.view.statusChanges.front(), kTextRequesting);
+    EXPECT_EQ(h.view.resets, 1);
+}
+
+TEST(InstallRuns, CurrentInstallationStartsTheGameWithoutADownload) {
+    FlowHarness h;
+    InstallCurrentClient(h, "D:", "1.0");
+    WriteHostFile(h.Host(R"(D:\Client.zip)"), "left from another run");
+    h.Publish(ServerRecord("1.0"));
+    h.Open();
+
+    ASSERT_TRUE(h.TickUntil([&] { return h.view.endDialogCalls > 0; }));
+    EXPECT_EQ(h.server.archiveRequests.load(), 0);
+    EXPECT_EQ(h.flow->m_installDrive, "D:");
+    EXPECT_TRUE(h.flow->m_foundInstall);
+    EXPECT_EQ(h.flow->m_archivePath, "");
+    // No download in this run, so nothing is deleted.
+    EXPECT_EQ(ReadHostFile(h.Host(R"(D:\Client.zip)")), "left from another run");
+    const std::string dir = h.Host(R"(D:\Tolbe)");
+    EXPECT_EQ(ReadHostFile(dir + "/old.dat"), "from the old client");
+    EXPECT_EQ(WaitForGameNote(dir), dir);
+    // The installation's own record is saved again, with the server's version.
+    zorv_VersionCheck saved;
+    ASSERT_TRUE(RecordFromText(saved, ReadHostFile(dir + "/config.zorv")));
+    EXPECT_EQ(saved.version(), "1.0");
+    EXPECT_EQ(saved.spare_text_3(), "kept by the installation");
+}
+
+TEST(InstallRuns, OutdatedInstallationIsReplacedOnItsOwnDrive) {
+    FlowHarness h;  // E: has more free space, but the installation is on D:
+    InstallCurrentClient(h, "D:", "0.9");
+    h.Publish(ServerRecord("1.0"));
+    h.server.SetArchive(200, ClientArchive());
+    h.Open();
+
+    ASSERT_TRUE(h.TickUntil([&] { return h.view.endDialogCalls > 0; }));
+    EXPECT_EQ(h.server.archiveRequests.load(), 1);
+    const std::string dir = h.Host(R"(D:\Tolbe)");
+    EXPECT_FALSE(HostPathExists(dir + "/old.dat"));
+    EXPECT_EQ(ReadHostFile(dir + "/data/maps/north.txt"), kMapData);
+    EXPECT_FALSE(HostPathExists(h.Host(R"(D:\Client.zip)")));
+    EXPECT_TRUE(std::filesystem::is_empty(h.Host(R"(E:\)")));
+    zorv_VersionCheck saved;
+    ASSERT_TRUE(RecordFromText(saved, ReadHostFile(dir + "/config.zorv")));
+    EXPECT_EQ(saved.version(), "1.0");
+    EXPECT_EQ(WaitForGameNote(dir), dir);
+}
+
+TEST(InstallRuns, VersionsCompareByteForByte) {
+    for (const char* installed : {"1.0 ", "1.0a", "1.00"}) {
+        FlowHarness h;
+        InstallCurrentClient(h, "D:", installed);
+        h.Publish(ServerRecord("1.0"));
+        h.server.SetArchive(200, ClientArchive());
+        h.Open();
+        ASSERT_TRUE(h.TickUntil([&] { return h.view.endDialogCalls > 0; })) << installed;
+        EXPECT_EQ(h.server.archiveRequests.load(), 1) << installed;
+    }
+}
+
+TEST(InstallRuns, ArchiveThatCannotBeExtractedEndsInOneMessage) {
+    const struct {
+        const char* name;
+        int status;
+        std::string body;
+    } cases[] = {
+        // The download fails, so there is no archive: each attempt cannot even start.
+        {"archive not found", 404, "no such file"},
+        {"damaged archive", 200, "PK\x03\x04 this is not really a zip archive"},
+    };
+    for (const auto& c : cases) {
+        FlowHarness h;
+        h.Publish(ServerRecord("1.0"));
+        h.server.SetArchive(c.status, c.body);
+        h.Open();
+        ASSERT_TRUE(h.TickUntilState(Stopped)) << c.name;
+        ASSERT_EQ(h.view.boxes.size(), 1u) << c.name;
+        EXPECT_EQ(h.view.boxes[0].text, kTextExtractionFailed);
+        EXPECT_EQ(h.view.boxes[0].caption, kCaptionExtractionFailed);
+        EXPECT_EQ(h.view.boxes[0].flags, kMbOk | kMbIconHand);
+        EXPECT_EQ(h.flow->extractFailures, 3) << c.name;
+        EXPECT_EQ(h.view.resets, 3) << c.name;  // three attempts, each from a clean display
+        for (int i = 0; i < 200; ++i) {
+            h.flow->Tick();
+        }
+        EXPECT_EQ(h.view.boxes.size(), 1u) << c.name;
+        EXPECT_EQ(h.view.endDialogCalls, 0) << c.name;
+        EXPECT_TRUE(h.flow->IsFinished());
+    }
+}
+
+}  // namespace
+}  // namespace tolbe_test
