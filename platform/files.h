@@ -1,7 +1,10 @@
 #pragma once
-// Whole-file reading and safe replacement of small files, on Windows-form paths.
+// File operations on Windows-form paths: whole-file reading and safe replacement of small files,
+// existence, copying, deletion, attributes and file streams.
 
 #include <cstddef>
+#include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,5 +23,36 @@ std::optional<std::string> ReadWholeHostFile(const std::string& hostPath, size_t
 // the old file is then untouched, no temporary file is left, and errno tells the cause.
 bool ReplaceFile(std::string_view windowsPath, std::string_view bytes);
 bool ReplaceHostFile(const std::string& hostPath, std::string_view bytes);
+
+// A file search for the path finds an entry: a file, a folder or a link (even one whose target
+// is gone). The name is taken literally; '*' and '?' are no wildcards. A path that ends in a
+// separator or names no entry below a drive ("D:", "D:\") finds nothing, as a search needs a
+// name to look for.
+bool PathExists(std::string_view windowsPath);
+
+// CopyFileA(from, to, FALSE): copies the bytes and the permission bits of the regular file
+// `from` to `to`, replacing whatever file is there. The copy is written beside `to` and renamed
+// over it, so `to` is never left half written (also when it is a running program). True on
+// success; otherwise `to` is untouched, no temporary file is left, and errno tells the cause.
+bool CopyFileOver(std::string_view from, std::string_view to);
+
+// DeleteFileW: deletes one file, or a link itself (never its target). A folder is not deleted.
+bool DeleteOneFile(std::string_view windowsPath);
+bool DeleteOneFile(std::wstring_view windowsPath);
+
+// SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL): clears read-only, so that the file can be
+// replaced or deleted. On POSIX the owner gets write permission. A link is left as it is and
+// its target untouched (false).
+bool MakeFileWritable(std::wstring_view windowsPath);
+
+// A standard file stream, closed when the pointer goes.
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePointer = std::unique_ptr<std::FILE, FileCloser>;
+
+// fopen on a Windows-form path with an fopen mode ("rb", "wb", ...); the descriptor is not
+// inherited by started programs. Null when the path maps to nothing or the open fails.
+FilePointer OpenFileStream(std::string_view windowsPath, const char* mode);
 
 }  // namespace platform

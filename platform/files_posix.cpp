@@ -5,11 +5,13 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <memory>
 
 #include "platform/paths.h"
 #include "platform/posix_io.h"
+#include "platform/text.h"
 
 namespace platform {
 namespace {
@@ -123,6 +125,145 @@ bool ReplaceHostFile(const std::string& hostPath, std::string_view bytes) {
 bool ReplaceFile(std::string_view windowsPath, std::string_view bytes) {
     const auto hostPath = ToHostPath(windowsPath);
     return hostPath && ReplaceHostFile(*hostPath, bytes);
+}
+
+namespace {
+
+// The name components below the drive part ("X:" or the \\?\unix\ prefix) of a Windows-form
+// path; for a relative path, all of them.
+std::vector<std::string_view> NamesBelowDrive(std::string_view windowsPath) {
+    const std::string_view unixPrefix(kHostPathPrefix, sizeof kHostPathPrefix - 1);
+    std::string_view rest = windowsPath;
+    if (rest.size() >= 2 && rest[1] == ':') {
+        rest.remove_prefix(2);
+    } else if (rest.size() >= unixPrefix.size()) {
+        std::string lower(rest.substr(0, unixPrefix.size()));
+        for (char& c : lower) {
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        if (lower == unixPrefix) {
+            rest.remove_prefix(unixPrefix.size());
+        }
+    }
+    return PathComponents(rest, PathForm::Windows);
+}
+
+std::optional<std::string> WideToHostPath(std::wstring_view windowsPath) {
+    return ToHostPath(WideToNarrow(windowsPath));
+}
+
+// A name beside `hostPath` for a file that is renamed over it once complete.
+std::string TemporaryBeside(const std::string& hostPath) {
+    static std::atomic<unsigned> counter{0};
+    return hostPath + ".tmp-" + std::to_string(::getpid()) + "-c" +
+           std::to_string(counter.fetch_add(1));
+}
+
+bool CopyBytes(int from, int to) {
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(from, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return n == 0;
+        }
+        if (!WriteAll(to, std::string_view(buffer, static_cast<size_t>(n)))) {
+            return false;
+        }
+    }
+}
+
+bool CopyHostFile(const std::string& from, const std::string& to) {
+    Descriptor source(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    struct stat info;
+    if (!source.valid() || ::fstat(source.get(), &info) != 0) {
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+        return false;
+    }
+    const std::string temporary = TemporaryBeside(to);
+    Descriptor target(
+        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!target.valid()) {
+        return false;
+    }
+    const bool written = CopyBytes(source.get(), target.get()) &&
+                         ::fchmod(target.get(), info.st_mode & 0777) == 0 &&
+                         ::fsync(target.get()) == 0;
+    if (!target.Close() || !written || ::rename(temporary.c_str(), to.c_str()) != 0) {
+        const int cause = errno;
+        ::unlink(temporary.c_str());
+        errno = cause;
+        return false;
+    }
+    SyncDirectory(DirectoryOf(to));
+    return true;
+}
+
+bool DeleteHostFile(const std::optional<std::string>& hostPath) {
+    struct stat info;
+    if (!hostPath || ::lstat(hostPath->c_str(), &info) != 0) {
+        return false;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        errno = EISDIR;
+        return false;
+    }
+    return ::unlink(hostPath->c_str()) == 0;
+}
+
+}  // namespace
+
+bool PathExists(std::string_view windowsPath) {
+    if (windowsPath.empty() || windowsPath.back() == '\\' || windowsPath.back() == '/' ||
+        NamesBelowDrive(windowsPath).empty()) {
+        return false;
+    }
+    const auto hostPath = ToHostPath(windowsPath);
+    struct stat info;
+    return hostPath && ::lstat(hostPath->c_str(), &info) == 0;
+}
+
+bool CopyFileOver(std::string_view from, std::string_view to) {
+    const auto hostFrom = ToHostPath(from);
+    const auto hostTo = ToHostPath(to);
+    if (!hostFrom || !hostTo) {
+        errno = ENOENT;
+        return false;
+    }
+    return CopyHostFile(*hostFrom, *hostTo);
+}
+
+bool DeleteOneFile(std::string_view windowsPath) {
+    return DeleteHostFile(ToHostPath(windowsPath));
+}
+
+bool DeleteOneFile(std::wstring_view windowsPath) {
+    return DeleteHostFile(WideToHostPath(windowsPath));
+}
+
+bool MakeFileWritable(std::wstring_view windowsPath) {
+    const auto hostPath = WideToHostPath(windowsPath);
+    struct stat info;
+    if (!hostPath || ::lstat(hostPath->c_str(), &info) != 0 || S_ISLNK(info.st_mode)) {
+        return false;
+    }
+    // No-follow, so that a link swapped in meanwhile does not pass the change to its target.
+    return ::fchmodat(AT_FDCWD, hostPath->c_str(), (info.st_mode & 07777) | S_IWUSR,
+                      AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+FilePointer OpenFileStream(std::string_view windowsPath, const char* mode) {
+    const auto hostPath = ToHostPath(windowsPath);
+    if (!hostPath || mode == nullptr) {
+        return nullptr;
+    }
+    const std::string closeOnExec = std::string(mode) + "e";
+    return FilePointer(std::fopen(hostPath->c_str(), closeOnExec.c_str()));
 }
 
 }  // namespace platform

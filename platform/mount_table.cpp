@@ -1,6 +1,7 @@
 #include "platform/mount_table.h"
 
 #include <algorithm>
+#include <charconv>
 #include <sstream>
 
 namespace platform {
@@ -23,6 +24,17 @@ std::string Unescape(std::string_view field) {
         out += field[i];
     }
     return out;
+}
+
+// "major:minor"; false when the field is not of that form.
+bool ParseDeviceNumber(std::string_view field, unsigned& major, unsigned& minor) {
+    const char* const end = field.data() + field.size();
+    const auto first = std::from_chars(field.data(), end, major);
+    if (first.ec != std::errc() || first.ptr == end || *first.ptr != ':') {
+        return false;
+    }
+    const auto second = std::from_chars(first.ptr + 1, end, minor);
+    return second.ec == std::errc() && second.ptr == end;
 }
 
 bool IsNetworkFilesystem(const std::string& type) {
@@ -55,6 +67,9 @@ std::vector<MountEntry> ParseMountInfo(std::string_view text) {
             continue;
         }
         MountEntry entry;
+        if (!ParseDeviceNumber(fields[2], entry.deviceMajor, entry.deviceMinor)) {
+            continue;
+        }
         entry.root = Unescape(fields[3]);
         entry.mountPoint = Unescape(fields[4]);
         entry.fsType = *(dash + 1);

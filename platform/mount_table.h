@@ -15,7 +15,9 @@ struct MountEntry {
     std::string mountPoint;  // unescaped
     std::string root;        // the part of the filesystem mounted there ("/" for a whole one)
     std::string fsType;
-    std::string source;  // device or remote name
+    std::string source;        // device or remote name
+    unsigned deviceMajor = 0;  // the filesystem's device number (major:minor of its st_dev)
+    unsigned deviceMinor = 0;
 };
 
 // Parses the text of /proc/self/mountinfo. Malformed lines are skipped.

@@ -1,0 +1,11 @@
+#pragma once
+// The desktop shortcut that starts the launcher copy in the client directory.
+
+#include <string>
+
+// Puts a shell link named `linkName` (e.g. "Tolbe.lnk") on the current user's desktop that
+// starts `target` (a Windows-form path, not checked for existence), with the target's directory
+// (without a trailing backslash; none when the target holds no backslash) as working directory
+// and the target as icon. A link of the same name is replaced, so an old shortcut to another
+// target does not survive. Then asks the shell to refresh its icons. Every failure is silent.
+void CreateDesktopShortcut(const std::wstring& target, const std::wstring& linkName);

@@ -1,0 +1,24 @@
+#pragma once
+// The pure pieces of the install decision: the search for an existing installation on every
+// drive and the version compare.
+
+#include <string>
+
+// Replaces every occurrence of `from` in `text` by `to`, in place, left to right; the inserted
+// text is never searched again. An empty `from` matches nothing (the text stays as it is).
+void ReplaceAll(std::string& text, const std::string& from, const std::string& to);
+
+// The path whose presence marks an installation on a drive: driveRoot + clientDir + "\" +
+// clientExe, e.g. ProbePath("D:\\", "Tolbe", "t.exe") == "D:\\Tolbe\\t.exe".
+std::string ProbePath(const std::string& driveRoot, const std::string& clientDir,
+                      const std::string& clientExe);
+
+// The narrow root ("D:\") of the first drive in the logical drive list whose probe path exists;
+// the empty string when none. Every drive is searched, whatever its type (fixed, removable,
+// optical, network). The list is read with a 100-character buffer; when it does not fit there
+// (25 drives or more), it is read again with the room it needs, so that no drive is left out.
+std::string FindInstalledDrive(const std::string& clientDir, const std::string& clientExe);
+
+// Whether the installed version equals the server's: byte-for-byte (case-sensitive, no
+// trimming, no numeric reading).
+bool SameVersion(const std::string& installed, const std::string& server);

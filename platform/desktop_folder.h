@@ -1,0 +1,20 @@
+#pragma once
+// The current user's desktop folder (SHGetSpecialFolderPathW with CSIDL_DESKTOP).
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// The desktop folder in Windows form: the sandbox profile's desktop line; else the XDG desktop
+// folder of ~/.config/user-dirs.dirs (or $XDG_CONFIG_HOME/user-dirs.dirs); else $HOME/Desktop.
+// Empty when none can be told (no HOME). The folder is neither checked nor created.
+std::wstring DesktopFolderPath();
+
+// The desktop folder that the text of a user-dirs.dirs file names, with "$HOME" standing for
+// `home`: from a line XDG_DESKTOP_DIR="$HOME/Desktop" or XDG_DESKTOP_DIR="/absolute/folder".
+// nullopt when the text names none (or names it in another form).
+std::optional<std::string> XdgDesktopFolder(std::string_view userDirsText, const std::string& home);
+
+}  // namespace platform

@@ -1,0 +1,32 @@
+#pragma once
+// Starting programs and commands. The launcher never hands a command line to a shell: a program
+// path is taken whole, and the one command it runs and waits for ("del PATH") is carried out by
+// its own small command processor.
+
+#include <string>
+
+namespace platform {
+
+// Starts the program at exePath (a Windows-form path, taken whole: never split at blanks, never
+// through a shell) with workingDir (Windows form, may end in a backslash) as its current
+// directory, with the launcher's environment. The program runs detached in a session of its own,
+// with no standard streams and no other descriptor of the launcher, and is not waited for.
+// True only when the program really started: a path that maps to nothing, a missing working
+// directory, or an exec that fails (missing file, no execute permission, not a program) report
+// false, with errno telling the cause.
+bool StartProgram(const std::string& exePath, const std::string& workingDir);
+
+// Runs one command line through the launcher's own small command processor and waits for it:
+// "del PATH" deletes that one file (the rest of the line after "del " is the path, also when it
+// holds blanks; surrounding quotes are removed; "*" and "?" are plain characters; a folder is
+// not deleted). Anything else fails cleanly. Returns 0 on success, non-zero otherwise. Never a
+// shell.
+int RunCommandProcessor(const std::string& commandLine);
+
+// Starts a command hidden, without waiting (WinExec with SW_HIDE). Only the shell's icon-refresh
+// commands are known: "ie4uinit.exe -show" and "ie4uinit.exe -ClearIconCache". On POSIX the
+// desktops (GNOME, KDE, Xfce) watch their folder and show a new or changed entry by themselves,
+// so neither needs a program; any other command is not run, as there is no shell to run it.
+void StartHiddenCommand(const std::string& commandLine);
+
+}  // namespace platform

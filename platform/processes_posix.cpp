@@ -1,0 +1,108 @@
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+#include <system_error>
+#include <thread>
+
+#include "platform/paths.h"
+#include "platform/processes.h"
+
+extern char** environ;
+
+namespace platform {
+namespace {
+
+constexpr char kNullDevice[] = "/dev/null";
+constexpr int kFirstInheritedDescriptor = 3;
+
+struct FileActions {
+    FileActions() { ::posix_spawn_file_actions_init(&actions); }
+    ~FileActions() { ::posix_spawn_file_actions_destroy(&actions); }
+    FileActions(const FileActions&) = delete;
+    FileActions& operator=(const FileActions&) = delete;
+    posix_spawn_file_actions_t actions;
+};
+
+struct SpawnAttributes {
+    SpawnAttributes() { ::posix_spawnattr_init(&attributes); }
+    ~SpawnAttributes() { ::posix_spawnattr_destroy(&attributes); }
+    SpawnAttributes(const SpawnAttributes&) = delete;
+    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
+    posix_spawnattr_t attributes;
+};
+
+// The started program is never waited for by the launcher; a small detached thread collects its
+// exit status so that it does not linger as a zombie while the launcher still runs.
+void ReapWhenDone(pid_t pid) {
+    try {
+        std::thread([pid] {
+            int status = 0;
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread to spare: the program is collected when the launcher ends.
+    }
+}
+
+}  // namespace
+
+bool StartProgram(const std::string& exePath, const std::string& workingDir) {
+    const auto program = ToHostPath(exePath);
+    const auto directory = ToHostPath(workingDir);
+    if (!program || !directory) {
+        errno = ENOENT;
+        return false;
+    }
+    FileActions files;
+    // A console of its own on Windows; here: no standard streams of the launcher's and none of its
+    // other descriptors, in the given directory.
+    if (::posix_spawn_file_actions_addchdir_np(&files.actions, directory->c_str()) != 0 ||
+        ::posix_spawn_file_actions_addopen(&files.actions, STDIN_FILENO, kNullDevice, O_RDONLY,
+                                           0) != 0 ||
+        ::posix_spawn_file_actions_addopen(&files.actions, STDOUT_FILENO, kNullDevice, O_WRONLY,
+                                           0) != 0 ||
+        ::posix_spawn_file_actions_adddup2(&files.actions, STDOUT_FILENO, STDERR_FILENO) != 0 ||
+        ::posix_spawn_file_actions_addclosefrom_np(&files.actions, kFirstInheritedDescriptor) !=
+            0) {
+        return false;
+    }
+    SpawnAttributes spawn;
+    sigset_t noSignals;
+    sigset_t allSignals;
+    ::sigemptyset(&noSignals);
+    ::sigfillset(&allSignals);
+    // Detached: a session of its own, the default signal dispositions and an empty mask, whatever
+    // the launcher ignores or blocks.
+    if (::posix_spawnattr_setflags(&spawn.attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK |
+                                                          POSIX_SPAWN_SETSIGDEF) != 0 ||
+        ::posix_spawnattr_setsigmask(&spawn.attributes, &noSignals) != 0 ||
+        ::posix_spawnattr_setsigdefault(&spawn.attributes, &allSignals) != 0) {
+        return false;
+    }
+    char* const argv[] = {const_cast<char*>(program->c_str()), nullptr};
+    pid_t pid = 0;
+    // glibc's posix_spawn reports a failed chdir or exec of the child as its own result.
+    const int result =
+        ::posix_spawn(&pid, program->c_str(), &files.actions, &spawn.attributes, argv, environ);
+    if (result != 0) {
+        errno = result;
+        return false;
+    }
+    ReapWhenDone(pid);
+    return true;
+}
+
+void StartHiddenCommand(const std::string& commandLine) {
+    // "ie4uinit.exe -show" and "ie4uinit.exe -ClearIconCache" refresh the Windows shell's icons.
+    // The POSIX desktops refresh by themselves when a desktop entry appears or changes, and no
+    // other command is run without a shell: nothing to start here.
+    static_cast<void>(commandLine);
+}
+
+}  // namespace platform

@@ -1,0 +1,108 @@
+#include "install/desktop_shortcut.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <filesystem>
+
+#include "tests/support/profile_sandbox.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tolbe_test::HostPathExists;
+using tolbe_test::ReadHostFile;
+using tolbe_test::WriteHostFile;
+
+std::vector<std::string> Names(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class DesktopShortcutTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_drive = m_sandbox.Folder("d");
+        m_desktop = m_sandbox.Folder("desktop");
+        ASSERT_EQ(m_sandbox.Load("drive D: " + m_drive + " fixed\ndesktop " + m_desktop + "\n"),
+                  "");
+    }
+    std::string Entry() const { return ReadHostFile(m_desktop + "/Tolbe.desktop"); }
+
+    tolbe_test::ProfileSandbox m_sandbox;
+    std::string m_drive;
+    std::string m_desktop;
+};
+
+TEST_F(DesktopShortcutTest, LinkStartsTheTargetInItsDirectoryWithItsIcon) {
+    CreateDesktopShortcut(LR"(D:\Tolbe\vasktolbe.exe)", L"Tolbe.lnk");  // the target is not there
+
+    EXPECT_EQ(Entry(),
+              "[Desktop Entry]\n"
+              "Type=Application\n"
+              "Name=Tolbe\n"
+              "Exec=\"" +
+                  m_drive +
+                  "/Tolbe/vasktolbe.exe\"\n"
+                  "Path=" +
+                  m_drive +
+                  "/Tolbe\n"
+                  "Icon=" +
+                  m_drive + "/Tolbe/vasktolbe.exe\n");
+    struct stat info;
+    ASSERT_EQ(::stat((m_desktop + "/Tolbe.desktop").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0100, 0100u) << "desktops start only executable entries";
+    EXPECT_EQ(Names(m_desktop), std::vector<std::string>{"Tolbe.desktop"});
+}
+
+TEST_F(DesktopShortcutTest, AnEarlierLinkToAnotherTargetIsReplaced) {
+    WriteHostFile(m_desktop + "/Tolbe.desktop",
+                  "[Desktop Entry]\nType=Application\nName=Tolbe\nExec=/old/place/vasktolbe.exe\n");
+    CreateDesktopShortcut(LR"(D:\New Place\vasktolbe.exe)", L"Tolbe.lnk");
+    const std::string entry = Entry();
+    EXPECT_EQ(entry.find("/old/place"), std::string::npos) << entry;
+    EXPECT_NE(entry.find("Exec=\"" + m_drive + "/New Place/vasktolbe.exe\"\n"), std::string::npos)
+        << entry;
+    EXPECT_EQ(Names(m_desktop), std::vector<std::string>{"Tolbe.desktop"});
+}
+
+TEST_F(DesktopShortcutTest, CharactersThatMeanSomethingToTheDesktopAreQuoted) {
+    CreateDesktopShortcut(LR"(D:\100% $HOME`x\v.exe)", L"Tolbe.lnk");
+    const std::string entry = Entry();
+    // Inside the quotes '$' and '`' get a backslash, '%' is doubled, and every backslash is
+    // doubled once more by the string escapes of the entry's values.
+    EXPECT_NE(entry.find("Exec=\"" + m_drive + "/100%% \\\\$HOME\\\\`x/v.exe\"\n"),
+              std::string::npos)
+        << entry;
+    EXPECT_NE(entry.find("Path=" + m_drive + "/100% $HOME`x\n"), std::string::npos) << entry;
+}
+
+TEST_F(DesktopShortcutTest, ATargetWithoutABackslashGetsNoWorkingDirectory) {
+    char previous[PATH_MAX];
+    ASSERT_NE(::getcwd(previous, sizeof previous), nullptr);
+    ASSERT_EQ(::chdir(m_drive.c_str()), 0);  // the bare name is then on drive D
+    CreateDesktopShortcut(L"vasktolbe.exe", L"Tolbe.lnk");
+    ASSERT_EQ(::chdir(previous), 0);
+    const std::string entry = Entry();
+    EXPECT_NE(entry.find("Exec=\"" + m_drive + "/vasktolbe.exe\"\n"), std::string::npos) << entry;
+    EXPECT_EQ(entry.find("Path="), std::string::npos) << entry;
+}
+
+TEST(DesktopShortcut, AMissingDesktopFolderFailsSilently) {
+    tolbe_test::ProfileSandbox sandbox;
+    const std::string drive = sandbox.Folder("d");
+    ASSERT_EQ(sandbox.Load("drive D: " + drive + " fixed\ndesktop " + sandbox.base() +
+                           "/no-desktop-here\n"),
+              "");
+    CreateDesktopShortcut(LR"(D:\Tolbe\vasktolbe.exe)", L"Tolbe.lnk");
+    EXPECT_FALSE(HostPathExists(sandbox.base() + "/no-desktop-here"));
+    EXPECT_TRUE(fs::is_empty(drive));
+}
+
+}  // namespace

@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <map>
+
+#include "platform/directories.h"
+#include "platform/files.h"
+#include "tests/support/sandbox.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tolbe_test::HostPathExists;
+using tolbe_test::ReadHostFile;
+using tolbe_test::WriteHostFile;
+
+mode_t ModeOf(const std::string& hostPath) {
+    struct stat info;
+    return ::lstat(hostPath.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0;
+}
+
+TEST(FileOperations, PathExistsWhenASearchFindsAnEntry) {
+    tolbe_test::SandboxDrives sandbox("D");
+    WriteHostFile(sandbox.Host(R"(D:\Tolbe\t.exe)"), "x");
+    fs::create_symlink("/nonexistent/target", sandbox.Host(R"(D:\Tolbe\dangling)"));
+    const struct {
+        const char* path;
+        bool exists;
+    } cases[] = {
+        {R"(D:\Tolbe\t.exe)", true},
+        {R"(D:\Tolbe)", true},  // a folder is an entry too
+        {R"(D:\Tolbe\\t.exe)", true},
+        {R"(D:\Tolbe\dangling)", true},
+        {R"(D:\Tolbe\missing.exe)", false},
+        {R"(D:\Tolbe\)", false},  // a search needs a name
+        {R"(D:\Tolbe\t.exe\)", false},
+        {R"(D:\)", false},
+        {R"(D:\\)", false},
+        {R"(D:\.)", false},
+        {"D:", false},
+        {R"(D:\Tolbe\*)", false},  // no wildcards
+        {R"(D:\Tolbe\?.exe)", false},
+        {R"(Q:\Tolbe\t.exe)", false},
+        {"", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(platform::PathExists(c.path), c.exists) << c.path;
+    }
+}
+
+TEST(FileOperations, CopyFileOverCopiesBytesAndPermissionsAndReplaces) {
+    tolbe_test::SandboxDrives sandbox("D");
+    const std::string from = sandbox.Host(R"(D:\launcher.exe)");
+    const std::string to = sandbox.Host(R"(D:\Tolbe\vasktolbe.exe)");
+    std::string bytes(300000, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<char>(i * 7);
+    }
+    WriteHostFile(from, bytes);
+    ASSERT_EQ(::chmod(from.c_str(), 0751), 0);
+    WriteHostFile(to, "old and longer than nothing");
+    ASSERT_EQ(::chmod(to.c_str(), 0444), 0);  // read-only does not stop the copy
+
+    ASSERT_TRUE(platform::CopyFileOver(R"(D:\launcher.exe)", R"(D:\Tolbe\vasktolbe.exe)"));
+    EXPECT_EQ(ReadHostFile(to), bytes);
+    EXPECT_EQ(ModeOf(to), 0751u);
+    EXPECT_EQ(ReadHostFile(from), bytes);
+    EXPECT_EQ(std::distance(fs::directory_iterator(sandbox.Host(R"(D:\Tolbe)")),
+                            fs::directory_iterator()),
+              1);  // no temporary file left
+}
+
+TEST(FileOperations, FailedCopyLeavesTheTargetAlone) {
+    tolbe_test::SandboxDrives sandbox("D");
+    WriteHostFile(sandbox.Host(R"(D:\Tolbe\vasktolbe.exe)"), "current");
+    fs::create_directories(sandbox.Host(R"(D:\folder)"));
+    EXPECT_FALSE(platform::CopyFileOver(R"(D:\missing.exe)", R"(D:\Tolbe\vasktolbe.exe)"));
+    EXPECT_FALSE(platform::CopyFileOver(R"(D:\folder)", R"(D:\Tolbe\vasktolbe.exe)"));
+    EXPECT_FALSE(platform::CopyFileOver(R"(D:\Tolbe\vasktolbe.exe)", R"(D:\no folder\x.exe)"));
+    EXPECT_FALSE(platform::CopyFileOver(R"(D:\Tolbe\vasktolbe.exe)", R"(Q:\x.exe)"));
+    EXPECT_EQ(ReadHostFile(sandbox.Host(R"(D:\Tolbe\vasktolbe.exe)")), "current");
+    EXPECT_EQ(std::distance(fs::directory_iterator(sandbox.Host(R"(D:\Tolbe)")),
+                            fs::directory_iterator()),
+              1);
+}
+
+TEST(FileOperations, DeleteAndMakeWritableNeverReachThroughALink) {
+    tolbe_test::SandboxDrives sandbox("D");
+    const std::string outside = sandbox.base() + "/outside.txt";
+    WriteHostFile(outside, "keep");
+    ASSERT_EQ(::chmod(outside.c_str(), 0444), 0);
+    fs::create_symlink(outside, sandbox.Host(R"(D:\link)"));
+    WriteHostFile(sandbox.Host(R"(D:\file.txt)"), "f");
+    ASSERT_EQ(::chmod(sandbox.Host(R"(D:\file.txt)").c_str(), 0444), 0);
+    fs::create_directories(sandbox.Host(R"(D:\folder)"));
+
+    EXPECT_FALSE(platform::MakeFileWritable(LR"(D:\link)"));
+    EXPECT_EQ(ModeOf(outside), 0444u);
+    EXPECT_TRUE(platform::MakeFileWritable(LR"(D:\file.txt)"));
+    EXPECT_EQ(ModeOf(sandbox.Host(R"(D:\file.txt)")), 0644u);
+
+    EXPECT_TRUE(platform::DeleteOneFile(LR"(D:\link)"));
+    EXPECT_EQ(ReadHostFile(outside), "keep");
+    EXPECT_TRUE(platform::DeleteOneFile(R"(D:\file.txt)"));
+    EXPECT_FALSE(HostPathExists(sandbox.Host(R"(D:\file.txt)")));
+    EXPECT_FALSE(platform::DeleteOneFile(LR"(D:\folder)"));  // folders are not files
+    EXPECT_TRUE(fs::is_directory(sandbox.Host(R"(D:\folder)")));
+    EXPECT_FALSE(platform::DeleteOneFile(R"(D:\file.txt)"));  // already gone
+}
+
+TEST(FileOperations, ListingReportsLinksAndRemovalTakesOnlyEmptyFoldersOrLinks) {
+    tolbe_test::SandboxDrives sandbox("D");
+    const std::string outside = sandbox.base() + "/outside";
+    WriteHostFile(outside + "/keep.txt", "keep");
+    WriteHostFile(sandbox.Host(R"(D:\T\file)"), "f");
+    fs::create_directories(sandbox.Host(R"(D:\T\folder)"));
+    fs::create_directory_symlink(outside, sandbox.Host(R"(D:\T\folder link)"));
+    fs::create_symlink(outside + "/keep.txt", sandbox.Host(R"(D:\T\file link)"));
+    fs::create_symlink(outside + "/gone", sandbox.Host(R"(D:\T\dangling)"));
+
+    const auto entries = platform::ListDirectory(LR"(D:\T\)");
+    ASSERT_TRUE(entries);
+    std::map<std::wstring, std::pair<bool, bool>> seen;  // name -> (isDirectory, isLink)
+    for (const auto& entry : *entries) {
+        seen[entry.name] = {entry.isDirectory, entry.isLink};
+    }
+    const std::map<std::wstring, std::pair<bool, bool>> expected = {
+        {L".", {true, false}},        {L"..", {true, false}},         {L"file", {false, false}},
+        {L"folder", {true, false}},   {L"folder link", {true, true}}, {L"file link", {false, true}},
+        {L"dangling", {false, true}},
+    };
+    EXPECT_EQ(seen, expected);
+    EXPECT_FALSE(platform::ListDirectory(LR"(D:\T\file)"));
+    EXPECT_FALSE(platform::ListDirectory(LR"(D:\none)"));
+
+    EXPECT_FALSE(platform::RemoveEmptyDirectory(LR"(D:\T)"));  // not empty
+    EXPECT_FALSE(platform::RemoveEmptyDirectory(LR"(D:\T\file link)"));
+    EXPECT_FALSE(platform::RemoveEmptyDirectory(LR"(D:\T\file)"));
+    EXPECT_TRUE(platform::RemoveEmptyDirectory(LR"(D:\T\folder link)"));
+    EXPECT_EQ(ReadHostFile(outside + "/keep.txt"), "keep");
+    EXPECT_TRUE(platform::RemoveEmptyDirectory(LR"(D:\T\folder\)"));
+    EXPECT_FALSE(HostPathExists(sandbox.Host(R"(D:\T\folder)")));
+}
+
+TEST(FileOperations, FileStreamsOpenWindowsPaths) {
+    tolbe_test::SandboxDrives sandbox("D");
+    {
+        const auto out = platform::OpenFileStream(R"(D:\notes.txt)", "wb");
+        ASSERT_TRUE(out);
+        ASSERT_GE(std::fputs("written", out.get()), 0);
+    }
+    EXPECT_EQ(ReadHostFile(sandbox.Host(R"(D:\notes.txt)")), "written");
+    EXPECT_FALSE(platform::OpenFileStream(R"(D:\missing\notes.txt)", "wb"));
+    EXPECT_FALSE(platform::OpenFileStream(R"(Q:\notes.txt)", "rb"));
+}
+
+}  // namespace

@@ -1,0 +1,124 @@
+#include "platform/processes.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "tests/support/sandbox.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tolbe_test::HostPathExists;
+using tolbe_test::ReadHostFile;
+using tolbe_test::WriteHostFile;
+
+constexpr auto kStartDeadline = std::chrono::seconds(60);
+
+void WriteProgram(const std::string& hostPath, const std::string& text, mode_t mode = 0755) {
+    WriteHostFile(hostPath, text);
+    ASSERT_EQ(::chmod(hostPath.c_str(), mode), 0);
+}
+
+// Polls for a file that a started program writes (renamed into place once complete).
+std::string AwaitFile(const std::string& hostPath) {
+    const auto deadline = std::chrono::steady_clock::now() + kStartDeadline;
+    while (!HostPathExists(hostPath)) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return "<never written>";
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return ReadHostFile(hostPath);
+}
+
+TEST(Processes, StartedProgramRunsWholeInItsWorkingDirectoryWithoutTheLaunchersDescriptors) {
+    tolbe_test::SandboxDrives sandbox("D");
+    // A descriptor the launcher holds without close-on-exec must not reach the game.
+    const int held = ::open("/dev/null", O_RDONLY);
+    ASSERT_GE(held, 0);
+    const std::string exe = sandbox.Host(R"(D:\My Games\Tolbe\game.exe)");
+    WriteProgram(exe,
+                 "#!/bin/sh\n"
+                 "{ pwd -P; echo \"$#\"; echo \"$0\"; readlink /proc/$$/fd/0\n"
+                 "  if [ -e /proc/$$/fd/" +
+                     std::to_string(held) +
+                     " ]; then echo held;"
+                     " else echo closed; fi\n"
+                     "} > started.tmp && mv started.tmp started.txt\n");
+
+    ASSERT_TRUE(platform::StartProgram(R"(D:\My Games\Tolbe\game.exe)", R"(D:\My Games\Tolbe\)"));
+    ::close(held);
+    const std::string directory = fs::canonical(sandbox.Host(R"(D:\My Games\Tolbe)")).string();
+    EXPECT_EQ(AwaitFile(directory + "/started.txt"),
+              directory + "\n0\n" + exe + "\n/dev/null\nclosed\n");
+}
+
+TEST(Processes, AProgramThatCannotBeExecutedIsReportedAsNotStarted) {
+    tolbe_test::SandboxDrives sandbox("D");
+    fs::create_directories(sandbox.Host(R"(D:\Tolbe)"));
+    WriteProgram(sandbox.Host(R"(D:\Tolbe\plain.exe)"), "#!/bin/sh\ntouch ran\n", 0644);
+    WriteProgram(sandbox.Host(R"(D:\Tolbe\garbage.exe)"), "MZ\x90\x00 not a program here\n");
+    WriteProgram(sandbox.Host(R"(D:\Tolbe\game.exe)"), "#!/bin/sh\ntouch ran\n");
+    const struct {
+        const char* exe;
+        const char* directory;
+    } cases[] = {
+        {R"(D:\Tolbe\missing.exe)", R"(D:\Tolbe\)"},
+        {R"(D:\Tolbe\plain.exe)", R"(D:\Tolbe\)"},    // no execute permission
+        {R"(D:\Tolbe\garbage.exe)", R"(D:\Tolbe\)"},  // not a format the host runs
+        {R"(D:\Tolbe)", R"(D:\Tolbe\)"},              // a folder
+        {R"(D:\Tolbe\game.exe)", R"(D:\Missing\)"},   // no working directory
+        {R"(Q:\Tolbe\game.exe)", R"(Q:\Tolbe\)"},     // no such drive
+        {"", R"(D:\Tolbe\)"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_FALSE(platform::StartProgram(c.exe, c.directory)) << c.exe << " in " << c.directory;
+    }
+    EXPECT_FALSE(HostPathExists(sandbox.Host(R"(D:\Tolbe\ran)")));
+}
+
+TEST(Processes, CommandProcessorDeletesOneFileAndNothingElse) {
+    tolbe_test::SandboxDrives sandbox("D");
+    for (const char* file :
+         {R"(D:\Client.zip)", R"(D:\My Folder\Client Copy.zip)", R"(D:\My)", R"(D:\quoted.zip)",
+          R"(D:\UPPER.zip)", R"(D:\other.zip)", R"(D:\folder\inside.txt)"}) {
+        WriteHostFile(sandbox.Host(file), "x");
+    }
+    const struct {
+        const char* command;
+        int status;  // 0 or "non-zero" (1)
+        const char* gone;
+    } cases[] = {
+        {R"(del D:\Client.zip)", 0, R"(D:\Client.zip)"},
+        {R"(del D:\Client.zip)", 1, nullptr},  // already gone
+        {R"(del D:\My Folder\Client Copy.zip)", 0, R"(D:\My Folder\Client Copy.zip)"},
+        {R"(del "D:\quoted.zip")", 0, R"(D:\quoted.zip)"},
+        {R"(DEL D:\UPPER.zip)", 0, R"(D:\UPPER.zip)"},
+        {R"(del D:\*.zip)", 1, nullptr},                  // no wildcards
+        {R"(del D:\folder)", 1, nullptr},                 // a folder is not emptied
+        {R"(del D:\other.zip & del D:\My)", 1, nullptr},  // one path, no command chains
+        {R"(rd /s /q D:\folder)", 1, nullptr},
+        {R"(delete D:\other.zip)", 1, nullptr},
+        {"del ", 1, nullptr},
+        {"del", 1, nullptr},
+        {"", 1, nullptr},
+    };
+    for (const auto& c : cases) {
+        const int status = platform::RunCommandProcessor(c.command);
+        EXPECT_EQ(status != 0, c.status != 0) << c.command;
+        if (c.gone != nullptr) {
+            EXPECT_FALSE(HostPathExists(sandbox.Host(c.gone))) << c.command;
+        }
+    }
+    for (const char* kept : {R"(D:\My)", R"(D:\other.zip)", R"(D:\folder\inside.txt)"}) {
+        EXPECT_TRUE(HostPathExists(sandbox.Host(kept))) << kept;
+    }
+}
+
+}  // namespace
