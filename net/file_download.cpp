@@ -1,0 +1,241 @@
+#include "net/file_download.h"
+
+#include <cstdio>
+#include <optional>
+#include <system_error>
+
+#include "net/curl_handles.h"
+#include "net/transfer_policy.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+
+namespace {
+
+constexpr long kConnectTimeoutMs = 2000;
+constexpr int kConnectAttempts = 2;  // the first attempt and one retry
+// A body that delivers less than one byte per second for this long has broken off.
+constexpr long kStallSeconds = 60;
+// The most bytes handed over, and written to the local file, in one piece.
+constexpr long kPieceBytes = 4096;
+constexpr long kStatusOk = 200;
+constexpr wchar_t kFailurePrefix[] = L"网络异常:";
+constexpr wchar_t kFailureCodePrefix[] = L"m_dwError:";
+// The agent name when the executable's own name cannot be read.
+constexpr char kFallbackAgent[] = "ZorvDownloader";
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using LocalFile = std::unique_ptr<std::FILE, FileCloser>;
+
+// How a transfer ended, for DownloadProc to act on after every handle has been released.
+struct TransferEnd {
+    uint16_t finished = kDownloadEndedWithoutTransfer;
+    bool networkFailure = false;
+    long code = 0;
+    std::string errorText;
+};
+
+// The application's name serves as agent, as it does for the platform's internet layer: the
+// running executable's name without its folder and extension.
+std::string AgentName() {
+    std::string name = platform::GetModuleFileName();
+    const size_t slash = name.rfind('\\');
+    if (slash != std::string::npos) {
+        name.erase(0, slash + 1);
+    }
+    const size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) {
+        name.erase(dot);
+    }
+    return name.empty() ? kFallbackAgent : name;
+}
+
+// One download's libcurl transfer and local file. Everything it holds is released when it goes.
+class Transfer {
+public:
+    explicit Transfer(FileDownLoad& download) : m_download(download) {}
+
+    TransferEnd Run() {
+        m_easy = NewCurlEasy();
+        if (!m_easy) {
+            return TransferEnd{};  // no internet context: the download still ends
+        }
+        const std::string url = platform::WideToNarrow(m_download.m_url);
+        const std::string agent = AgentName();
+        CURL* easy = m_easy.get();
+        const std::optional<CurlList> connectTo = ApplyTransferPolicy(easy, url);
+        const bool ready =
+            connectTo && curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L) == CURLE_OK &&
+            curl_easy_setopt(easy, CURLOPT_USERAGENT, agent.c_str()) == CURLE_OK &&
+            curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, m_error) == CURLE_OK &&
+            curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs) == CURLE_OK &&
+            curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L) == CURLE_OK &&
+            curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, kStallSeconds) == CURLE_OK &&
+            curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kPieceBytes) == CURLE_OK &&
+            curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::WriteBody) == CURLE_OK &&
+            curl_easy_setopt(easy, CURLOPT_WRITEDATA, this) == CURLE_OK;
+        if (!ready) {
+            return TransferEnd{};
+        }
+
+        CURLcode result = CURLE_OK;
+        for (int attempt = 0; attempt < kConnectAttempts; ++attempt) {
+            m_error[0] = '\0';
+            result = curl_easy_perform(easy);
+            if (!ConnectionFailed(result)) {
+                break;
+            }
+        }
+        if (m_refused || m_writeFailed) {
+            return TransferEnd{};
+        }
+        if (result != CURLE_OK) {
+            return NetworkFailure(result);
+        }
+        long status = 0;
+        curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+        if (status != kStatusOk) {
+            return TransferEnd{};  // an answer without a body never reached WriteBody
+        }
+        if (!m_file && !OpenLocalFile()) {
+            return TransferEnd{};  // a 200 with an empty body still leaves an empty file
+        }
+        const int64_t announced = m_download.m_contentLength;
+        if (announced > 0 && m_received < announced) {
+            m_error[0] = '\0';
+            return NetworkFailure(CURLE_PARTIAL_FILE);
+        }
+        // The last buffered bytes reach the file here; losing them loses the archive's end.
+        if (std::fclose(m_file.release()) != 0) {
+            return TransferEnd{};
+        }
+        TransferEnd end;
+        end.finished = kDownloadEndedAfterTransfer;
+        return end;
+    }
+
+private:
+    static size_t WriteBody(char* data, size_t size, size_t count, void* user) {
+        return static_cast<Transfer*>(user)->Write(data, size * count);
+    }
+
+    // Before the first body byte: only a 200 answer gets a local file, created anew.
+    bool OpenLocalFile() {
+        long status = 0;
+        curl_easy_getinfo(m_easy.get(), CURLINFO_RESPONSE_CODE, &status);
+        if (status != kStatusOk) {
+            m_refused = true;
+            return false;
+        }
+        const std::optional<std::string> hostPath =
+            platform::ToHostPath(platform::WideToNarrow(m_download.m_savePath));
+        if (hostPath) {
+            m_file.reset(std::fopen(hostPath->c_str(), "wb"));
+        }
+        if (!m_file) {
+            m_refused = true;
+            return false;
+        }
+        curl_off_t announced = -1;
+        if (curl_easy_getinfo(m_easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) ==
+                CURLE_OK &&
+            announced >= 0) {
+            m_download.m_contentLength = announced;
+        }
+        return true;
+    }
+
+    // One piece of the body. Returning less than `size` makes libcurl end the transfer.
+    size_t Write(const char* data, size_t size) {
+        if (!m_file && !OpenLocalFile()) {
+            return 0;
+        }
+        const size_t written = std::fwrite(data, 1, size, m_file.get());
+        m_received += static_cast<int64_t>(written);
+        m_download.m_receivedBytes = m_received;
+        if (written != size) {
+            m_writeFailed = true;
+            return 0;
+        }
+        return size;
+    }
+
+    // A connection that could not be made at all (refused, or not within the connect timeout)
+    // earns the one retry; anything later does not.
+    bool ConnectionFailed(CURLcode result) const {
+        if (result != CURLE_COULDNT_CONNECT && result != CURLE_OPERATION_TIMEDOUT) {
+            return false;
+        }
+        curl_off_t connectTime = 0;
+        curl_easy_getinfo(m_easy.get(), CURLINFO_CONNECT_TIME_T, &connectTime);
+        return connectTime == 0 && !m_file;
+    }
+
+    // libcurl's detailed error text when it wrote one, else its text for the code.
+    TransferEnd NetworkFailure(CURLcode code) const {
+        TransferEnd end;
+        end.finished = kDownloadEndedAfterTransfer;
+        end.networkFailure = true;
+        end.code = static_cast<long>(code);
+        end.errorText = m_error[0] != '\0' ? m_error : curl_easy_strerror(code);
+        return end;
+    }
+
+    FileDownLoad& m_download;
+    CurlEasy m_easy;
+    LocalFile m_file;
+    char m_error[CURL_ERROR_SIZE] = {};
+    int64_t m_received = 0;
+    bool m_refused = false;      // not a 200 answer, or no local file: nothing was written
+    bool m_writeFailed = false;  // the local file took fewer bytes than it was given
+};
+
+void ShowNetworkFailure(const FileDownLoad& download, const TransferEnd& end) {
+    if (!download.m_onNetworkFailure) {
+        return;
+    }
+    const std::wstring message = kFailurePrefix + platform::NarrowToWide(end.errorText) + L"\n" +
+                                 kFailureCodePrefix + std::to_wstring(end.code);
+    try {
+        download.m_onNetworkFailure(message);
+    } catch (...) {
+        // A handler that fails has shown what it could; the download still ends.
+    }
+}
+
+}  // namespace
+
+std::shared_ptr<FileDownLoad> CreateDownload(const std::string& url, const std::string& path,
+                                             NetworkFailureHandler onNetworkFailure) {
+    auto download = std::make_shared<FileDownLoad>();
+    download->m_url = platform::NarrowToWide(url);
+    download->m_savePath = platform::NarrowToWide(path);
+    download->m_onNetworkFailure = std::move(onNetworkFailure);
+    return download;
+}
+
+void StartDownloadThread(const std::shared_ptr<FileDownLoad>& download) {
+    try {
+        download->m_worker = std::make_unique<std::thread>(&DownloadProc, download);
+        download->m_worker->detach();
+    } catch (const std::system_error&) {
+        download->m_finished = kDownloadEndedWithoutTransfer;
+    }
+}
+
+void DownloadProc(std::shared_ptr<FileDownLoad> download) {
+    if (!download) {
+        return;
+    }
+    TransferEnd end;
+    try {
+        end = Transfer(*download).Run();
+    } catch (...) {
+        end = TransferEnd{};  // out of memory: released, ended without a message
+    }
+    if (end.networkFailure) {
+        ShowNetworkFailure(*download, end);
+    }
+    download->m_finished = end.finished;
+}

@@ -1,0 +1,17 @@
+#pragma once
+// One HTTP exchange of the request service, performed synchronously on the calling thread.
+
+#include "net/web_net_request.h"
+
+// Prepares the request (PrepareUrl) and performs it with a libcurl handle of its own, then
+// records the outcome on the request: `response` holds every body byte received, `status` the
+// HTTP status of the answer (0 when none arrived), and `completed` whether the exchange ran to
+// the end of the body without a transport error. HTTP error statuses are answers like any other.
+// Nothing is sent for a URL beyond kMaxUrlBytes or a kind outside RequestKind.
+//
+// Per kind: Get sends "GET" without a body; PostForm sends "POST" with `body` and the header
+// "Content-type: application/x-www-form-urlencoded"; PostJson sends "POST" with `body` and the
+// header "Content-type: application/json; charset=utf-8". All use HTTP/1.1 and the user agent
+// "httpRequest/1.0"; certificates are always checked. A connection attempt is given 60 s and an
+// answer that stalls for 30 s ends the exchange (the request's own client defaults).
+void PerformRequest(WebNetRequest& request);
