@@ -1,0 +1,262 @@
+#include "archive/zip_implement.h"
+
+#include <algorithm>
+#include <exception>
+#include <optional>
+
+#include "archive/empty_archive.h"
+#include "archive/entry_mode.h"
+#include "archive/entry_name.h"
+#include "archive/minizip_handles.h"
+#include "platform/archive_files.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+
+namespace {
+
+constexpr char kSeparator = '\\';
+
+bool IsSeparator(char c) {
+    return c == '/' || c == '\\';
+}
+
+// The central directory's record of the current entry, without its name.
+std::optional<unz_file_info64> CurrentEntryInfo(unzFile archive) {
+    unz_file_info64 info{};
+    if (unzGetCurrentFileInfo64(archive, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) {
+        return std::nullopt;
+    }
+    return info;
+}
+
+// Fills `info` and `name` with the current entry's record and its whole name, however long the
+// archive stores it: a name that does not fit the usual buffer is read again at its full length.
+bool ReadCurrentEntry(unzFile archive, unz_file_info64& info, std::string& name) {
+    name.assign(CZipImplement::kNameBufferBytes, '\0');
+    for (;;) {
+        if (unzGetCurrentFileInfo64(archive, &info, name.data(), name.size(), nullptr, 0, nullptr,
+                                    0) != UNZ_OK) {
+            return false;
+        }
+        if (info.size_filename < name.size()) {  // all of it, with room for minizip's NUL
+            name.resize(info.size_filename);
+            return true;
+        }
+        name.assign(info.size_filename + 1, '\0');
+    }
+}
+
+}  // namespace
+
+CZipImplement::CZipImplement() : m_readBuffer(kReadBufferBytes) {}
+
+CZipImplement::~CZipImplement() = default;
+
+bool CZipImplement::StartUnzip(const std::wstring& zipPath, const std::wstring& destDir) {
+    if (m_state.load(std::memory_order_acquire) == kInProgress) {
+        return false;
+    }
+    if (destDir.empty() || zipPath.empty()) {
+        return false;
+    }
+    if (!platform::IsFileAt(platform::WideToNarrow(zipPath))) {
+        return false;
+    }
+    m_zipPath = zipPath;
+    m_destDir = destDir;
+    Reset(kInProgress);
+    m_thread.reset();  // detached long ago: nothing waits
+    try {
+        m_thread = std::make_unique<std::thread>(&CZipImplement::UnzipThread, this);
+    } catch (const std::exception&) {
+        // No thread could be made: nothing will ever end this run, so it has failed now.
+        Reset(kFailed);
+        return false;
+    }
+    m_thread->detach();
+    return true;
+}
+
+int CZipImplement::GetProgress(int* percent) {
+    int value = 0;
+    const int state = m_state.load(std::memory_order_acquire);
+    if (state == kInProgress) {
+        const uint64_t totalBytes = m_totalBytes.load(std::memory_order_relaxed);
+        const int32_t totalEntries = m_totalEntries.load(std::memory_order_relaxed);
+        if (totalBytes != 0) {
+            const uint64_t doneBytes = m_doneBytes.load(std::memory_order_relaxed);
+            value = doneBytes < totalBytes ? static_cast<int>(doneBytes * 100 / totalBytes) : 100;
+        } else if (totalEntries > 0) {
+            const int64_t doneEntries = m_doneEntries.load(std::memory_order_relaxed);
+            value = doneEntries < totalEntries ? static_cast<int>(doneEntries * 100 / totalEntries)
+                                               : 100;
+        }
+    }
+    if (percent != nullptr) {
+        *percent = value;
+    }
+    return state;
+}
+
+void CZipImplement::UnzipThread() {
+    const std::string zipPath = platform::WideToNarrow(m_zipPath);
+    const std::string destDir = platform::WideToNarrow(m_destDir);
+    if (!platform::IsFileAt(zipPath)) {
+        Reset(kFailed);  // the archive went away after the start
+        return;
+    }
+    if (!DirectoryExists(m_destDir)) {
+        platform::MakeDirectoryAt(destDir);
+    }
+    bool extracted = false;
+    try {
+        extracted = UnzipAll(zipPath, destDir);
+    } catch (const std::exception&) {
+        extracted = false;  // out of memory: a failed run, never a silent end of the thread
+    }
+    Reset(extracted ? kDone : kFailed);  // the last thing this thread touches
+}
+
+bool CZipImplement::UnzipAll(std::string zipPath, std::string destDir) {
+    const std::optional<std::string> hostZipPath = platform::ToHostPath(zipPath);
+    if (!hostZipPath) {
+        return false;
+    }
+    const ArchiveHandle archive(unzOpen64(hostZipPath->c_str()));
+    if (!archive) {
+        if (!IsEmptyZipArchive(zipPath)) {
+            return false;
+        }
+        m_doneEntries.store(1, std::memory_order_relaxed);  // as for any archive: nothing to do
+        return true;
+    }
+    unz_global_info64 global{};
+    if (unzGetGlobalInfo64(archive.get(), &global) != UNZ_OK) {
+        return false;
+    }
+    const uint64_t entries = global.number_entry;
+
+    uint64_t totalBytes = 0;
+    for (uint64_t i = 0; i < entries; ++i) {
+        if (const auto info = CurrentEntryInfo(archive.get())) {
+            totalBytes += info->uncompressed_size;
+        }
+        if (i + 1 < entries) {
+            unzGoToNextFile(archive.get());
+        }
+    }
+    unzGoToFirstFile(archive.get());
+
+    m_totalBytes.store(totalBytes, std::memory_order_relaxed);
+    m_doneBytes.store(0, std::memory_order_relaxed);
+    m_totalEntries.store(static_cast<int32_t>(entries), std::memory_order_relaxed);
+    m_doneEntries.store(1, std::memory_order_relaxed);
+
+    for (uint64_t i = 0; i < entries; ++i) {
+        if (!UnzipCurrentFile(archive.get(), destDir.c_str())) {
+            return false;
+        }
+        if (i + 1 < entries && unzGoToNextFile(archive.get()) != UNZ_OK) {
+            return false;
+        }
+        m_doneEntries.fetch_add(1, std::memory_order_relaxed);
+    }
+    return true;
+}
+
+bool CZipImplement::UnzipCurrentFile(unzFile archive, const char* destDir) {
+    unz_file_info64 info{};
+    std::string name;
+    if (!ReadCurrentEntry(archive, info, name)) {
+        return false;
+    }
+    if (name.empty() || !EntryNameStaysInside(name)) {
+        return false;
+    }
+    std::string path = std::string(destDir) + kSeparator + name;
+    std::replace(path.begin(), path.end(), '/', kSeparator);
+    if (IsSeparator(name.back())) {
+        return MakeDirs(path);  // a directory entry: no file
+    }
+
+    // Most entries go into a folder that exists already; the folders along the path are made
+    // only when the file cannot be created without them.
+    const unsigned mode = EntryFileMode(info.version, info.external_fa);
+    std::optional<platform::ExtractedFile> file = platform::ExtractedFile::Create(path, mode);
+    const size_t lastSeparator = path.rfind(kSeparator);
+    if (!file && lastSeparator != std::string::npos) {
+        MakeDirs(path.substr(0, lastSeparator));
+        file = platform::ExtractedFile::Create(path, mode);
+    }
+    if (!file) {
+        return false;
+    }
+    if (unzOpenCurrentFile(archive) != UNZ_OK) {
+        return false;
+    }
+    OpenEntry entry(archive);
+    if (m_progressHook) {
+        m_progressHook(m_doneBytes.load(std::memory_order_relaxed));
+    }
+    uint64_t written = 0;
+    for (;;) {
+        const int count = unzReadCurrentFile(archive, m_readBuffer.data(),
+                                             static_cast<unsigned>(m_readBuffer.size()));
+        if (count < 0) {
+            return false;
+        }
+        if (count == 0) {
+            break;
+        }
+        if (!file->Write(m_readBuffer.data(), static_cast<size_t>(count))) {
+            return false;
+        }
+        written += static_cast<uint64_t>(count);
+        AddWrittenBytes(static_cast<uint64_t>(count));
+    }
+    // A damaged entry is a failed entry: the checksum is compared when the entry is closed after
+    // all of it was read, and an entry whose data ends early never reaches that comparison.
+    const bool intact = entry.Close() == UNZ_OK && written == info.uncompressed_size;
+    return file->Close() && intact;
+}
+
+bool CZipImplement::MakeDirs(std::string path) {
+    std::string prefix;
+    const auto makePrefix = [&prefix]() {
+        if (!prefix.empty() && prefix.back() != ':') {
+            platform::MakeDirectoryAt(prefix);
+        }
+    };
+    for (const char c : path) {
+        if (IsSeparator(c)) {
+            makePrefix();
+        }
+        prefix += c;
+    }
+    makePrefix();
+    return true;
+}
+
+bool CZipImplement::DirectoryExists(const std::wstring& dir) {
+    return platform::IsDirectoryAt(platform::WideToNarrow(dir));
+}
+
+void CZipImplement::Reset(int state) {
+    m_totalEntries.store(0, std::memory_order_relaxed);
+    m_doneEntries.store(0, std::memory_order_relaxed);
+    m_totalBytes.store(0, std::memory_order_relaxed);
+    m_doneBytes.store(0, std::memory_order_relaxed);
+    // Release: whoever sees the new state also sees everything this thread did before it.
+    m_state.store(state, std::memory_order_release);
+}
+
+void CZipImplement::SetProgressHook(ProgressHook hook) {
+    m_progressHook = std::move(hook);
+}
+
+void CZipImplement::AddWrittenBytes(uint64_t count) {
+    const uint64_t done = m_doneBytes.fetch_add(count, std::memory_order_relaxed) + count;
+    if (m_progressHook) {
+        m_progressHook(done);
+    }
+}

@@ -1,0 +1,104 @@
+#pragma once
+// CZipImplement: extracts the client archive (Client.zip) into the client directory on a worker
+// thread of its own, while the install flow polls a state and a percentage on its timer.
+//
+// Two threads meet in one object. The main thread calls StartUnzip and GetProgress; the worker
+// runs everything else. The worker publishes its counters and, last of all, its state through
+// atomics; the main thread writes them only in StartUnzip, which it refuses while a run is in
+// progress. There is no lock.
+
+#include <unzip.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+class CZipImplement {
+public:
+    // Values of m_state, as GetProgress returns them.
+    static constexpr int kIdle = 0;        // never started
+    static constexpr int kInProgress = 1;  // a worker is extracting
+    static constexpr int kFailed = 2;      // the last run stopped at a failure
+    static constexpr int kDone = 3;        // the last run extracted every entry
+
+    // Bytes asked of an entry at a time, and so the largest piece written to a file at once:
+    // large enough that reading and writing cost few calls per megabyte.
+    static constexpr size_t kReadBufferBytes = 256 * 1024;
+    // Room for an entry's name at the first reading; a longer name is read again, whole.
+    static constexpr size_t kNameBufferBytes = 512;
+
+    // Called on the worker with m_doneBytes at that moment: once when an entry's file has been
+    // created and its data opened (before its first byte), then after each piece written into
+    // it. The worker waits until it returns, which lets a test hold an extraction at a known
+    // point. Empty by default; the launcher never sets one.
+    using ProgressHook = std::function<void(uint64_t doneBytes)>;
+
+    // Idle (state 0), zero counters, empty paths, no thread.
+    CZipImplement();
+    // Does not wait for a worker: the owner must outlive any extraction it started (the
+    // launcher's extractor lives as long as the application; tests wait for state 2 or 3).
+    ~CZipImplement();
+    CZipImplement(const CZipImplement&) = delete;
+    CZipImplement& operator=(const CZipImplement&) = delete;
+
+    // Starts extracting the archive zipPath (Windows form, e.g. D:\Client.zip) into destDir
+    // (e.g. D:\Tolbe, without a final backslash) on a new, detached thread, with the state in
+    // progress and every counter at 0; a later run starts again from the first entry and
+    // overwrites what an earlier one wrote. Returns false and changes nothing while a run is in
+    // progress, when either path is empty, or when no file is at zipPath. Main thread only.
+    bool StartUnzip(const std::wstring& zipPath, const std::wstring& destDir);
+
+    // Returns m_state and writes the percentage (0..100) through `percent`: while in progress,
+    // written bytes against the sum of the entries' sizes, or, when that sum is 0, the entry
+    // counter against the number of entries; 0 in every other state. Main thread only.
+    int GetProgress(int* percent);
+
+    // The worker's body: extracts m_zipPath into m_destDir (creating that directory when it is
+    // missing), then zeroes the counters and writes the final state (done or failed) last.
+    void UnzipThread();
+
+    // Extracts every entry of the archive (narrow Windows-form paths) in order: a first pass
+    // sums the entries' sizes, a second writes them. Stops at the first entry that fails; what
+    // was written before stays. True when every entry was extracted (also for no entries).
+    bool UnzipAll(std::string zipPath, std::string destDir);
+
+    // Extracts the archive's current entry below destDir: a name ending in "/" or "\" makes a
+    // directory, any other a file (its folders first, an existing file replaced). False, with
+    // nothing written for it, when the name is empty or could lead outside destDir; false too
+    // when the entry cannot be read, its data is damaged (checksum or size mismatch), or the
+    // file cannot be created or fully written (its first bytes may then stay).
+    bool UnzipCurrentFile(unzFile archive, const char* destDir);
+
+    // Creates every directory along a Windows-form path, from the first below the drive to the
+    // path itself (D:\Games\a\b: D:\Games, D:\Games\a, D:\Games\a\b), skipping those that
+    // exist. Always true: a directory that could not be made shows up later, as a file that
+    // cannot be created.
+    static bool MakeDirs(std::string path);
+
+    // True when the (wide, Windows-form) path names an existing directory.
+    static bool DirectoryExists(const std::wstring& dir);
+
+    // Zeroes the four counters, then sets the state.
+    void Reset(int state);
+
+    // Installs the test hook (see ProgressHook). Only while no run is in progress.
+    void SetProgressHook(ProgressHook hook);
+
+private:
+    void AddWrittenBytes(uint64_t count);
+
+    std::atomic<int32_t> m_totalEntries{0};  // entries in the archive; 0 until the first pass
+    std::atomic<int32_t> m_doneEntries{0};   // 1 when writing begins, +1 after each entry
+    std::atomic<uint64_t> m_totalBytes{0};   // sum of the entries' uncompressed sizes
+    std::atomic<uint64_t> m_doneBytes{0};    // bytes written into files in this run
+    std::atomic<int> m_state{kIdle};
+    std::wstring m_zipPath;  // archive of the last accepted start
+    std::wstring m_destDir;  // target of the last accepted start, without a final backslash
+    std::unique_ptr<std::thread> m_thread;  // thread of the last accepted start, detached
+    std::vector<char> m_readBuffer;         // the worker's
+    ProgressHook m_progressHook;
+};

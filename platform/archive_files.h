@@ -1,0 +1,59 @@
+#pragma once
+// The few file-system operations the archive extractor needs, on Windows-form paths: asking
+// whether a file or a directory is there, making one directory, and writing one extracted file.
+// A path that maps to no host path (see platform/paths.h) exists nowhere and cannot be written.
+
+#include <cstddef>
+#include <optional>
+#include <string_view>
+
+namespace platform {
+
+// Permission bits of a file written without stored ones: read and write for everyone, less the
+// process's umask (what any program's new file gets).
+inline constexpr unsigned kDefaultFileMode = 0666;
+// The only permission bits an extracted file may carry: read, write and execute for owner, group
+// and others; never setuid, setgid or sticky.
+inline constexpr unsigned kFilePermissionMask = 0777;
+
+// True when the path names an existing directory (a link to one counts).
+bool IsDirectoryAt(std::string_view windowsPath);
+
+// True when the path names something that exists and is not a directory.
+bool IsFileAt(std::string_view windowsPath);
+
+// Creates one directory with the usual permissions (0777 less the umask); its parent must exist.
+// False when nothing was created, also when the directory was there already.
+bool MakeDirectoryAt(std::string_view windowsPath);
+
+// A regular file being written from start to end; closed when the object goes.
+class ExtractedFile {
+public:
+    // Creates a new, empty regular file at the path with the permission bits `mode` (limited to
+    // kFilePermissionMask, less the umask). A file or a symbolic link already at the path is
+    // removed first (a link is never followed, so whatever it points to stays untouched), which
+    // also replaces read-only files and programs that are running. Fails (nullopt, errno set)
+    // when the path maps to no host path, names a directory, or its folder is missing or not
+    // writable.
+    static std::optional<ExtractedFile> Create(std::string_view windowsPath, unsigned mode);
+
+    ExtractedFile(ExtractedFile&& other) noexcept;
+    ExtractedFile& operator=(ExtractedFile&& other) noexcept;
+    ExtractedFile(const ExtractedFile&) = delete;
+    ExtractedFile& operator=(const ExtractedFile&) = delete;
+    ~ExtractedFile();
+
+    // Appends all `size` bytes. False when fewer could be written (a full disk, a file size
+    // limit, an I/O error); some of them may then be in the file.
+    bool Write(const void* data, size_t size);
+
+    // Closes the file and reports whether the close succeeded (a delayed write error shows up
+    // here). Afterwards the object holds nothing.
+    bool Close();
+
+private:
+    explicit ExtractedFile(int fd) : m_fd(fd) {}
+    int m_fd;
+};
+
+}  // namespace platform

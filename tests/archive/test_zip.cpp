@@ -1,0 +1,74 @@
+#include "tests/archive/test_zip.h"
+
+#include <zip.h>
+#include <zlib.h>
+
+#include <memory>
+#include <stdexcept>
+#include <type_traits>
+
+#include "tests/support/temp_dir.h"
+
+namespace tolbe_test {
+namespace {
+
+struct ZipCloser {
+    void operator()(zipFile file) const { zipClose(file, nullptr); }
+};
+using ZipHandle = std::unique_ptr<std::remove_pointer_t<zipFile>, ZipCloser>;
+
+constexpr unsigned long kMadeOnDos = 0x0014;   // MS-DOS, zip 2.0
+constexpr unsigned long kMadeOnUnix = 0x0314;  // Unix, zip 2.0
+
+void Check(int result, const std::string& what) {
+    if (result != ZIP_OK) {
+        throw std::runtime_error("test zip: " + what + " failed (" + std::to_string(result) + ")");
+    }
+}
+
+}  // namespace
+
+void WriteTestZip(const std::string& hostPath, const std::vector<ZipEntrySpec>& entries,
+                  bool zip64) {
+    ZipHandle zip(zipOpen64(hostPath.c_str(), APPEND_STATUS_CREATE));
+    if (!zip) {
+        throw std::runtime_error("test zip: cannot create " + hostPath);
+    }
+    for (const ZipEntrySpec& entry : entries) {
+        zip_fileinfo info{};
+        info.external_fa = entry.unixMode ? static_cast<unsigned long>(*entry.unixMode) << 16 : 0;
+        const bool raw = entry.declaredSize.has_value();
+        const int method = entry.stored || raw ? 0 : Z_DEFLATED;
+        Check(zipOpenNewFileInZip4_64(zip.get(), entry.name.c_str(), &info, nullptr, 0, nullptr, 0,
+                                      nullptr, method, Z_DEFAULT_COMPRESSION, raw ? 1 : 0,
+                                      -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0,
+                                      entry.unixMode ? kMadeOnUnix : kMadeOnDos, 0, zip64 ? 1 : 0),
+              "opening " + entry.name);
+        if (!entry.data.empty()) {
+            Check(zipWriteInFileInZip(zip.get(), entry.data.data(),
+                                      static_cast<unsigned>(entry.data.size())),
+                  "writing " + entry.name);
+        }
+        if (raw) {
+            const uLong crc =
+                crc32(0, reinterpret_cast<const Bytef*>(entry.data.data()), entry.data.size());
+            Check(zipCloseFileInZipRaw64(zip.get(), *entry.declaredSize, crc),
+                  "closing " + entry.name);
+        } else {
+            Check(zipCloseFileInZip(zip.get()), "closing " + entry.name);
+        }
+    }
+    Check(zipClose(zip.release(), nullptr), "closing the archive");
+}
+
+void PatchHostFile(const std::string& hostPath, const std::string& from, const std::string& to) {
+    std::string bytes = ReadHostFile(hostPath);
+    const size_t at = bytes.find(from);
+    if (at == std::string::npos || from.size() != to.size()) {
+        throw std::runtime_error("cannot patch " + hostPath);
+    }
+    bytes.replace(at, from.size(), to);
+    WriteHostFile(hostPath, bytes);
+}
+
+}  // namespace tolbe_test

@@ -1,0 +1,498 @@
+#include "archive/zip_implement.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <thread>
+
+#include "tests/archive/progress_gate.h"
+#include "tests/archive/test_zip.h"
+#include "tests/support/run_process.h"
+#include "tests/support/sandbox.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tolbe_test::ReadHostFile;
+using tolbe_test::WriteHostFile;
+using tolbe_test::ZipEntrySpec;
+
+constexpr char kArchive[] = R"(D:\Client.zip)";
+constexpr wchar_t kArchiveWide[] = LR"(D:\Client.zip)";
+constexpr wchar_t kTargetWide[] = LR"(D:\Tolbe)";
+constexpr int kNoEnd = -1;
+
+std::string RandomBytes(size_t size, unsigned seed) {
+    std::mt19937 generator(seed);
+    std::string bytes(size, '\0');
+    for (char& c : bytes) {
+        c = static_cast<char>(generator() & 0xff);
+    }
+    return bytes;
+}
+
+// Everything below a host folder: relative path -> content, "<dir>" or "<link>".
+std::map<std::string, std::string> Tree(const std::string& hostDir) {
+    std::map<std::string, std::string> tree;
+    for (const auto& entry : fs::recursive_directory_iterator(hostDir)) {
+        const std::string relative = fs::relative(entry.path(), hostDir).string();
+        if (entry.is_symlink()) {
+            tree[relative] = "<link>";
+        } else if (entry.is_directory()) {
+            tree[relative] = "<dir>";
+        } else {
+            tree[relative] = ReadHostFile(entry.path().string());
+        }
+    }
+    return tree;
+}
+
+// Polls the extractor's state until the run ends; kNoEnd when it has not ended within a minute.
+int WaitForEnd(CZipImplement& zip) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    int percent = 0;
+    while (std::chrono::steady_clock::now() < deadline) {
+        const int state = zip.GetProgress(&percent);
+        if (state != CZipImplement::kInProgress) {
+            return state;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return kNoEnd;
+}
+
+// A run on a drive of its own, for tables of cases: the archive D:\Client.zip is made by the
+// case, extracted into D:\Tolbe.
+struct FreshRun {
+    int Extract() {
+        EXPECT_TRUE(zip.StartUnzip(kArchiveWide, kTargetWide));
+        return WaitForEnd(zip);
+    }
+    std::string Archive() const { return drives.Host(kArchive); }
+    std::string Target(const std::string& relative = "") const {
+        return drives.Host(std::string(R"(D:\Tolbe\)") + relative);
+    }
+
+    tolbe_test::SandboxDrives drives{"D"};
+    CZipImplement zip;
+};
+
+class ZipImplementTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        m_gate.Open();
+        EXPECT_NE(WaitForEnd(), kNoEnd) << "the worker did not end";
+    }
+
+    void MakeArchive(const std::vector<ZipEntrySpec>& entries, bool zip64 = false) {
+        tolbe_test::WriteTestZip(m_drives.Host(kArchive), entries, zip64);
+    }
+
+    bool Start() { return m_zip.StartUnzip(kArchiveWide, kTargetWide); }
+
+    int WaitForEnd() { return ::WaitForEnd(m_zip); }
+
+    // Makes the archive, extracts it into D:\Tolbe and returns the final state.
+    int Extract(const std::vector<ZipEntrySpec>& entries, bool zip64 = false) {
+        MakeArchive(entries, zip64);
+        EXPECT_TRUE(Start());
+        return WaitForEnd();
+    }
+
+    std::map<std::string, std::string> Target() { return Tree(m_drives.Host(R"(D:\Tolbe)")); }
+
+    std::pair<int, int> Progress() {
+        int percent = -1;
+        const int state = m_zip.GetProgress(&percent);
+        return {state, percent};
+    }
+
+    tolbe_test::SandboxDrives m_drives{"D"};
+    CZipImplement m_zip;
+    tolbe_test::ProgressGate m_gate;
+};
+
+TEST_F(ZipImplementTest, AnEmptyArchiveSucceedsAndLeavesOnlyTheTargetDirectory) {
+    EXPECT_EQ(Progress(), std::make_pair(CZipImplement::kIdle, 0));
+    EXPECT_EQ(Extract({}), CZipImplement::kDone);
+    EXPECT_EQ(Progress(), std::make_pair(CZipImplement::kDone, 0));
+    EXPECT_TRUE(fs::is_directory(m_drives.Host(R"(D:\Tolbe)")));
+    EXPECT_TRUE(Target().empty());
+}
+
+TEST_F(ZipImplementTest, WritesDirectoriesNestedFilesAndExactBytes) {
+    const std::string binary = RandomBytes(100000, 1) + std::string("\0\r\n\x1a", 4);
+    EXPECT_EQ(Extract({{"data/", ""},
+                       {"a/b/c.txt", "nested"},
+                       {"top.bin", binary},
+                       {"stored.txt", "as it stands", true},
+                       {R"(win\style.txt)", "backslashes separate too"},
+                       {"empty.txt", ""}}),
+              CZipImplement::kDone);
+    const std::map<std::string, std::string> expected = {
+        {"data", "<dir>"},   {"a", "<dir>"},
+        {"a/b", "<dir>"},    {"a/b/c.txt", "nested"},
+        {"top.bin", binary}, {"stored.txt", "as it stands"},
+        {"win", "<dir>"},    {"win/style.txt", "backslashes separate too"},
+        {"empty.txt", ""},
+    };
+    EXPECT_EQ(Target(), expected);
+}
+
+TEST_F(ZipImplementTest, TheTargetsFoldersAreMadeWhenMissing) {
+    MakeArchive({{"game.exe", "MZ"}});
+    ASSERT_TRUE(m_zip.StartUnzip(kArchiveWide, LR"(D:\Games\Tolbe)"));
+    EXPECT_EQ(WaitForEnd(), CZipImplement::kDone);
+    EXPECT_EQ(ReadHostFile(m_drives.Host(R"(D:\Games\Tolbe\game.exe)")), "MZ");
+}
+
+TEST_F(ZipImplementTest, AnEntryWithAnEmptyNameFailsTheRunAndKeepsWhatWasWritten) {
+    EXPECT_EQ(Extract({{"first.txt", "one"}, {"", "nameless"}, {"after.txt", "never"}}),
+              CZipImplement::kFailed);
+    EXPECT_EQ(Progress(), std::make_pair(CZipImplement::kFailed, 0));
+    EXPECT_EQ(Target(), (std::map<std::string, std::string>{{"first.txt", "one"}}));
+}
+
+TEST_F(ZipImplementTest, ThePercentageFollowsWrittenBytes) {
+    MakeArchive({{"a.bin", std::string(300, 'a')}, {"b.bin", RandomBytes(700, 2)}});
+    m_gate.Attach(m_zip);
+    ASSERT_TRUE(Start());
+
+    EXPECT_EQ(m_gate.WaitForHeld(), 0u);  // a.bin created, nothing written yet
+    EXPECT_EQ(Progress(), std::make_pair(CZipImplement::kInProgress, 0));
+    m_gate.Step();
+    EXPECT_EQ(m_gate.WaitForHeld(), 300u);
+    EXPECT_EQ(Progress(), std::make_pair(CZipImplement::kInProgress, 30));
+    m_gate.Step();
+    EXPECT_EQ(m_gate.WaitForHeld(), 300u);  // b.bin created
+    m_gate.Step();
+    EXPECT_EQ(m_gate.WaitForHeld(), 1000u);
+    EXPECT_EQ(Progress(), std::make_pair(CZipImplement::kInProgress, 100));  // until the end
+    m_gate.Open();
+    EXPECT_EQ(WaitForEnd(), CZipImplement::kDone);
+    EXPECT_EQ(Progress(), std::make_pair(CZipImplement::kDone, 0));
+}
+
+TEST_F(ZipImplementTest, ThePercentageFollowsEntriesWhenEveryEntryIsEmpty) {
+    MakeArchive({{"1", ""}, {"2", ""}, {"3", ""}, {"4", ""}});
+    m_gate.Attach(m_zip);
+    ASSERT_TRUE(Start());
+    for (const int expected : {25, 50, 75, 100}) {  // while each entry is extracted
+        ASSERT_EQ(m_gate.WaitForHeld(), 0u);
+        EXPECT_EQ(Progress(), std::make_pair(CZipImplement::kInProgress, expected));
+        m_gate.Step();
+    }
+    EXPECT_EQ(WaitForEnd(), CZipImplement::kDone);
+    EXPECT_EQ(Target().size(), 4u);
+}
+
+TEST_F(ZipImplementTest, RefusedStartsChangeNothing) {
+    fs::create_directories(m_drives.Host(R"(D:\folder.zip)"));
+    const struct {
+        const wchar_t* archive;
+        const wchar_t* target;
+    } refused[] = {
+        {L"", kTargetWide},                  // no archive path
+        {kArchiveWide, L""},                 // no target
+        {LR"(D:\Client.zip)", kTargetWide},  // no archive there (not made yet)
+        {LR"(D:\folder.zip)", kTargetWide},  // a directory is no archive
+        {LR"(Q:\Client.zip)", kTargetWide},  // on no drive
+    };
+    for (const auto& start : refused) {
+        EXPECT_FALSE(m_zip.StartUnzip(start.archive, start.target));
+        EXPECT_EQ(Progress(), std::make_pair(CZipImplement::kIdle, 0));
+    }
+
+    // After a failed run the state stays failed.
+    EXPECT_EQ(Extract({{"", ""}}), CZipImplement::kFailed);
+    for (const auto& start : refused) {
+        if (std::wstring(start.archive) != kArchiveWide) {
+            EXPECT_FALSE(m_zip.StartUnzip(start.archive, start.target));
+            EXPECT_EQ(Progress(), std::make_pair(CZipImplement::kFailed, 0));
+        }
+    }
+}
+
+TEST_F(ZipImplementTest, AStartDuringARunIsRefusedAndTheRunGoesOnUndisturbed) {
+    const std::string big = RandomBytes(20000, 3);
+    MakeArchive({{"one.bin", big}, {"two.txt", "two"}});
+    tolbe_test::WriteTestZip(m_drives.Host(R"(D:\Other.zip)"), {{"other.txt", "other"}});
+    m_gate.Attach(m_zip);
+    ASSERT_TRUE(Start());
+    m_gate.Step();  // past the creation of one.bin
+    const auto held = m_gate.WaitForHeld();
+    ASSERT_TRUE(held.has_value());
+    const auto before = Progress();
+    ASSERT_EQ(before.first, CZipImplement::kInProgress);
+
+    EXPECT_FALSE(m_zip.StartUnzip(LR"(D:\Other.zip)", LR"(D:\Elsewhere)"));
+    EXPECT_FALSE(m_zip.StartUnzip(kArchiveWide, kTargetWide));
+    EXPECT_EQ(Progress(), before);
+
+    m_gate.Open();
+    EXPECT_EQ(WaitForEnd(), CZipImplement::kDone);
+    EXPECT_EQ(Target(), (std::map<std::string, std::string>{{"one.bin", big}, {"two.txt", "two"}}));
+    EXPECT_FALSE(fs::exists(m_drives.Host(R"(D:\Elsewhere)")));
+}
+
+TEST_F(ZipImplementTest, ARestartAfterAFailureBeginsAtTheFirstEntryWithZeroedCounters) {
+    const std::string first = RandomBytes(3000, 4);
+    EXPECT_EQ(Extract({{"first.bin", first}, {"../escape.txt", "x"}}), CZipImplement::kFailed);
+    EXPECT_EQ(Target(), (std::map<std::string, std::string>{{"first.bin", first}}));
+
+    // The operator's fixed archive: the same first entry, the second one repaired.
+    MakeArchive({{"first.bin", first}, {"second.txt", std::string(1000, 's')}});
+    m_gate.Attach(m_zip);
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(m_gate.WaitForHeld(), 0u);  // first.bin again, counting from nothing
+    m_gate.Step();
+    EXPECT_EQ(m_gate.WaitForHeld(), 3000u);
+    EXPECT_EQ(Progress(), std::make_pair(CZipImplement::kInProgress, 75));
+    m_gate.Open();
+    EXPECT_EQ(WaitForEnd(), CZipImplement::kDone);
+    EXPECT_EQ(Target(), (std::map<std::string, std::string>{
+                            {"first.bin", first}, {"second.txt", std::string(1000, 's')}}));
+
+    // A finished run can be started again too.
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(WaitForEnd(), CZipImplement::kDone);
+}
+
+TEST_F(ZipImplementTest, AnExistingTargetIsUsedAndItsFilesAreOverwritten) {
+    const std::string target = m_drives.Host(R"(D:\Tolbe)");
+    WriteHostFile(target + "/game.exe", "an older and much longer program");
+    WriteHostFile(target + "/readonly.dat", "old");
+    ::chmod((target + "/readonly.dat").c_str(), 0444);
+    WriteHostFile(target + "/saves/keep.sav", "the player's");
+    // A link where a file goes: replaced by the file, what it points to stays untouched.
+    WriteHostFile(m_drives.base() + "/outside.txt", "outside");
+    fs::create_symlink(m_drives.base() + "/outside.txt", target + "/linked.txt");
+
+    EXPECT_EQ(Extract({{"game.exe", "new"}, {"readonly.dat", "new data"}, {"linked.txt", "mine"}}),
+              CZipImplement::kDone);
+    EXPECT_EQ(Target(), (std::map<std::string, std::string>{{"game.exe", "new"},
+                                                            {"readonly.dat", "new data"},
+                                                            {"linked.txt", "mine"},
+                                                            {"saves", "<dir>"},
+                                                            {"saves/keep.sav", "the player's"}}));
+    EXPECT_EQ(ReadHostFile(m_drives.base() + "/outside.txt"), "outside");
+}
+
+// Entry names that could lead outside the target are refused: the run fails and nothing of the
+// entry is written anywhere. Names that merely look alike extract normally.
+TEST(ZipImplementNames, EntryNamesLeadingOutsideTheTargetAreRefused) {
+    const struct {
+        const char* name;
+        bool refused;
+    } cases[] = {
+        {"../evil.txt", true},
+        {"..", true},
+        {"a/../../evil.txt", true},
+        {R"(a\..\..\evil.txt)", true},
+        {"a/b/../../../evil.txt", true},
+        {"a/..", true},
+        {"/evil.txt", true},
+        {R"(\evil.txt)", true},
+        {"//evil.txt", true},
+        {"C:evil.txt", true},
+        {R"(D:\evil.txt)", true},
+        {"D:/evil.txt", true},
+        {"a/b:evil.txt", true},
+        {"..evil.txt", false},
+        {"a../evil.txt", false},
+        {".../evil.txt", false},
+        {"./evil.txt", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FreshRun run;
+        tolbe_test::WriteTestZip(run.Archive(), {{"inside.txt", "fine"}, {c.name, "evil"}});
+        EXPECT_EQ(run.Extract(), c.refused ? CZipImplement::kFailed : CZipImplement::kDone);
+        EXPECT_EQ(ReadHostFile(run.Target("inside.txt")), "fine");
+        int evil = 0;
+        for (const auto& [path, content] : Tree(run.drives.base())) {
+            evil += content == "evil";
+        }
+        EXPECT_EQ(evil, c.refused ? 0 : 1);
+    }
+}
+
+// A name with a NUL byte inside would be cut short at it: refused, never written truncated.
+TEST(ZipImplementNames, ANameWithANulByteIsRefused) {
+    FreshRun run;
+    tolbe_test::WriteTestZip(run.Archive(), {{"game.exeXjunk", "evil"}});
+    tolbe_test::PatchHostFile(run.Archive(), "game.exeXjunk", std::string("game.exe\0junk", 13));
+    tolbe_test::PatchHostFile(run.Archive(), "game.exeXjunk", std::string("game.exe\0junk", 13));
+    EXPECT_EQ(run.Extract(), CZipImplement::kFailed);
+    EXPECT_FALSE(tolbe_test::HostPathExists(run.Target("game.exe")));
+}
+
+// Names of 512 bytes and more are read whole and written under their full path.
+TEST(ZipImplementNames, LongNamesAreWrittenUnderTheirFullPath) {
+    for (const size_t length : {511u, 512u, 513u, 1000u}) {
+        SCOPED_TRACE(length);
+        // Components of at most 200 bytes, as file systems allow.
+        std::string name;
+        while (name.size() + 201 < length) {
+            name += std::string(200, static_cast<char>('a' + name.size() / 201)) + "/";
+        }
+        name += std::string(length - name.size(), 'z');
+        ASSERT_EQ(name.size(), length);
+        FreshRun run;
+        tolbe_test::WriteTestZip(run.Archive(), {{name, "long"}});
+        EXPECT_EQ(run.Extract(), CZipImplement::kDone);
+        std::map<std::string, std::string> files;
+        for (const auto& [path, content] : Tree(run.Target())) {
+            if (content != "<dir>") {
+                files[path] = content;
+            }
+        }
+        EXPECT_EQ(files, (std::map<std::string, std::string>{{name, "long"}}));
+    }
+}
+
+// Damaged data fails the run at that entry; the entries before it stay, none after it is made.
+TEST(ZipImplementDamage, DamagedEntriesFailTheRun) {
+    const std::string plain = "stored data whose checksum is compared when it is closed";
+    std::string text;
+    for (int i = 0; text.size() < 60000; ++i) {
+        text += "line " + std::to_string(i * 7919 % 10007) + " of the client's text\n";
+    }
+    enum class Damage { ChangeStoredByte, DeclareMoreBytes, ScrambleDeflateData };
+    const struct {
+        const char* what;
+        Damage damage;
+    } cases[] = {
+        {"checksum mismatch", Damage::ChangeStoredByte},
+        {"data ends before the declared size", Damage::DeclareMoreBytes},
+        {"damaged compressed data", Damage::ScrambleDeflateData},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FreshRun run;
+        ZipEntrySpec damaged{"damaged.txt", plain, true};
+        if (c.damage == Damage::DeclareMoreBytes) {
+            damaged.declaredSize = plain.size() + 100;
+        } else if (c.damage == Damage::ScrambleDeflateData) {
+            damaged = ZipEntrySpec{"damaged.txt", text};
+        }
+        tolbe_test::WriteTestZip(run.Archive(),
+                                 {{"first.txt", "kept"}, damaged, {"last.txt", "never"}});
+        if (c.damage == Damage::ChangeStoredByte) {
+            tolbe_test::PatchHostFile(run.Archive(), plain, "STORED" + plain.substr(6));
+        } else if (c.damage == Damage::ScrambleDeflateData) {
+            // The compressed data follows the entry's local header, which ends with its name.
+            std::string bytes = ReadHostFile(run.Archive());
+            const size_t data = bytes.find("damaged.txt") + std::string("damaged.txt").size();
+            for (size_t i = 200; i < 400; ++i) {
+                bytes[data + i] = static_cast<char>(bytes[data + i] ^ 0x5a);
+            }
+            WriteHostFile(run.Archive(), bytes);
+        }
+        EXPECT_EQ(run.Extract(), CZipImplement::kFailed);
+        EXPECT_EQ(ReadHostFile(run.Target("first.txt")), "kept");
+        EXPECT_FALSE(tolbe_test::HostPathExists(run.Target("last.txt")));
+    }
+}
+
+TEST(ZipImplementDamage, TruncatedArchivesFail) {
+    std::string text;
+    for (int i = 0; i < 4000; ++i) {
+        text += "row " + std::to_string(i) + "\n";
+    }
+    for (const double keep : {0.0, 0.5, 0.99}) {
+        SCOPED_TRACE(keep);
+        FreshRun run;
+        tolbe_test::WriteTestZip(run.Archive(), {{"a.txt", text}, {"b.txt", text}});
+        std::string bytes = ReadHostFile(run.Archive());
+        bytes.resize(static_cast<size_t>(static_cast<double>(bytes.size()) * keep));
+        WriteHostFile(run.Archive(), bytes);
+        EXPECT_EQ(run.Extract(), CZipImplement::kFailed);
+    }
+}
+
+TEST(ZipImplementDamage, ATextFileIsNoArchive) {
+    FreshRun run;
+    WriteHostFile(run.Archive(), "<html>404 Not Found</html>");
+    EXPECT_EQ(run.Extract(), CZipImplement::kFailed);
+}
+
+TEST_F(ZipImplementTest, AnArchiveInZip64FormExtracts) {
+    const std::string big = RandomBytes(200000, 6);
+    EXPECT_EQ(Extract({{"bin/game.exe", big}, {"empty/", ""}, {"note.txt", "zip64"}}, true),
+              CZipImplement::kDone);
+    EXPECT_EQ(
+        Target(),
+        (std::map<std::string, std::string>{
+            {"bin", "<dir>"}, {"bin/game.exe", big}, {"empty", "<dir>"}, {"note.txt", "zip64"}}));
+}
+
+// Permission bits stored by a Unix archiver are applied (read, write and execute only); other
+// entries get the usual default. Checked with a known umask.
+TEST_F(ZipImplementTest, PermissionBitsOfUnixEntriesAreApplied) {
+    const mode_t previousUmask = ::umask(022);
+    const struct {
+        const char* name;
+        std::optional<unsigned> stored;
+        unsigned expected;
+    } cases[] = {
+        {"game", 0100755, 0755},           {"script.sh", 0100700, 0700},
+        {"data.pak", 0100644, 0644},       {"private.key", 0100600, 0600},
+        {"setuid", 0104755, 0755},         {"setgid-sticky", 0103775, 0755},
+        {"world", 0100777, 0755},           // the umask still applies
+        {"no-permissions", 0100000, 0644},  // nothing stored: the default
+        {"dos-made", std::nullopt, 0644},   // made on MS-DOS: the default
+        {"link", 0120777, 0644},            // a link becomes a plain file
+    };
+    std::vector<ZipEntrySpec> entries;
+    for (const auto& c : cases) {
+        entries.push_back({c.name, std::string("content of ") + c.name, false, c.stored});
+    }
+    const int state = Extract(entries);
+    ::umask(previousUmask);
+    ASSERT_EQ(state, CZipImplement::kDone);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        struct stat info;
+        ASSERT_EQ(::lstat(m_drives.Host(std::string(R"(D:\Tolbe\)") + c.name).c_str(), &info), 0);
+        EXPECT_TRUE(S_ISREG(info.st_mode));
+        EXPECT_EQ(info.st_mode & 07777, c.expected);
+    }
+}
+
+// A symbolic link in the archive is written as a regular file holding the link's target, so a
+// later entry cannot be written through it.
+TEST_F(ZipImplementTest, LinkEntriesNeverBecomeLinks) {
+    const std::string outside = m_drives.base() + "/outside";
+    fs::create_directories(outside);
+    EXPECT_EQ(Extract({{"escape", outside, false, 0120777}, {"escape/evil.txt", "evil"}}),
+              CZipImplement::kFailed);
+    struct stat info;
+    ASSERT_EQ(::lstat(m_drives.Host(R"(D:\Tolbe\escape)").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISREG(info.st_mode));
+    EXPECT_EQ(ReadHostFile(m_drives.Host(R"(D:\Tolbe\escape)")), outside);
+    EXPECT_TRUE(fs::is_empty(outside));
+}
+
+// A full disk: a child process extracts under a file size limit, so a write comes up short. The
+// run fails; the file before stays whole and the cut one keeps what was written.
+TEST_F(ZipImplementTest, AShortWriteFailsTheRun) {
+    constexpr size_t kLimit = 64 * 1024;
+    const std::string small = RandomBytes(1000, 7);
+    MakeArchive({{"small.bin", small}, {"big.bin", RandomBytes(4 * kLimit, 8)}, {"z.txt", "z"}});
+    const tolbe_test::ProcessResult child =
+        tolbe_test::RunProcess({TOLBE_EXTRACT_CHILD, std::to_string(kLimit),
+                                m_drives.Host(kArchive), m_drives.Host(R"(D:\Tolbe)")});
+    ASSERT_EQ(child.exitStatus, 0) << child.err;
+    EXPECT_EQ(child.out, "2\n");
+    EXPECT_EQ(ReadHostFile(m_drives.Host(R"(D:\Tolbe\small.bin)")), small);
+    EXPECT_EQ(fs::file_size(m_drives.Host(R"(D:\Tolbe\big.bin)")), kLimit);
+    EXPECT_FALSE(tolbe_test::HostPathExists(m_drives.Host(R"(D:\Tolbe\z.txt)")));
+}
+
+}  // namespace
