@@ -15,8 +15,10 @@ constexpr long kConnectTimeoutMs = 2000;
 constexpr int kConnectAttempts = 2;  // the first attempt and one retry
 // A body that delivers less than one byte per second for this long has broken off.
 constexpr long kStallSeconds = 60;
-// The most bytes handed over, and written to the local file, in one piece.
-constexpr long kPieceBytes = 4096;
+// The most bytes handed over, and written to the local file, in one piece: libcurl's receive
+// buffer, allocated once per transfer. As large as the curl command line's own, so that a
+// multi-GiB archive costs no more system calls than curl needs for it.
+constexpr long kPieceBytes = 100 * 1024;
 constexpr long kStatusOk = 200;
 constexpr wchar_t kFailurePrefix[] = L"网络异常:";
 constexpr wchar_t kFailureCodePrefix[] = L"m_dwError:";
