@@ -48,7 +48,7 @@ TEST_F(UiMainWindow, InitialisationPlacesShapesAndStartsTheFlow) {
     EXPECT_EQ(VisibleRegion(window), RegionFromMask(QImage(kMaskBitmap)));
     EXPECT_TRUE(window.windowFlags() & Qt::FramelessWindowHint);
     EXPECT_EQ(window.windowType(), Qt::Window) << "a window of its own, with a taskbar entry";
-    EXPECT_FALSE(window.windowIcon().isNull());
+    EXPECT_FALSE(window.windowIcon().pixmap(32, 32).isNull()) << "icon 128 loads";
     EXPECT_EQ(window.Tips().size(), 24u);
 
     window.show();
