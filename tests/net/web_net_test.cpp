@@ -4,8 +4,11 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <future>
 #include <random>
+
+#include "platform/host_facts.h"
 
 #include "tests/net/loopback_servers.h"
 #include "tests/net/net_sandbox.h"
@@ -460,6 +463,44 @@ TEST_F(WebNetTest, ACompletionFunctionMayDispatchAgain) {
     net.DispatchFinished();
     EXPECT_EQ(finished.size(), 2u);  // each request dispatched once
     reentrantNet = nullptr;
+}
+
+// Sets an environment variable for the life of the object (before any worker reads it).
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char* name, const std::string& value) : m_name(name) {
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnvironment() { ::unsetenv(m_name); }
+
+private:
+    const char* m_name;
+};
+
+TEST_F(WebNetTest, ASandboxUsesNoProxyOfTheEnvironment) {
+    RawHttpServer proxy([](RawHttpServer::Connection& connection) {
+        connection.Send("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nfrom proxy");
+    });
+    LoopbackHttpServer server([](httplib::Server& http) {
+        http.Get("/vaskpc.txt", [](const httplib::Request&, httplib::Response& response) {
+            response.set_content("direct", "text/plain");
+        });
+    });
+    const ScopedEnvironment proxied("http_proxy",
+                                    "http://127.0.0.1:" + std::to_string(proxy.port()));
+    const std::string url = "http://127.0.0.1:" + std::to_string(server.port()) + "/vaskpc.txt";
+    WebNet net;
+    net.StartWorker();
+    ASSERT_TRUE(net.QueueGet(url, &Record));  // in the sandbox
+    DispatchUntil(net, 1);
+    platform::HostFacts host;  // outside a sandbox the environment's proxy serves
+    platform::SetHostFacts(host);
+    ASSERT_TRUE(net.QueueGet(url, &Record));
+    DispatchUntil(net, 2);
+
+    EXPECT_EQ(finished[0].response, "direct");
+    EXPECT_EQ(finished[1].response, "from proxy");
+    EXPECT_EQ(proxy.connections(), 1);
 }
 
 bool MustNotRun(WebNetRequest*) {
