@@ -66,9 +66,9 @@ public:
         const std::string url = platform::WideToNarrow(m_download.m_url);
         const std::string agent = AgentName();
         CURL* easy = m_easy.get();
-        const std::optional<CurlList> connectTo = ApplyTransferPolicy(easy, url);
+        m_connectTo = ApplyTransferPolicy(easy, url);
         const bool ready =
-            connectTo && curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L) == CURLE_OK &&
+            m_connectTo && curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L) == CURLE_OK &&
             curl_easy_setopt(easy, CURLOPT_USERAGENT, agent.c_str()) == CURLE_OK &&
             curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, m_error) == CURLE_OK &&
             curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs) == CURLE_OK &&
@@ -103,6 +103,8 @@ public:
         if (!m_file && !OpenLocalFile()) {
             return TransferEnd{};  // a 200 with an empty body still leaves an empty file
         }
+        // libcurl itself reports a body cut short of its Content-Length; this also holds for
+        // any answer it might let pass.
         const int64_t announced = m_download.m_contentLength;
         if (announced > 0 && m_received < announced) {
             m_error[0] = '\0';
@@ -185,6 +187,7 @@ private:
     }
 
     FileDownLoad& m_download;
+    std::optional<CurlList> m_connectTo;  // outlives the handle that refers to it
     CurlEasy m_easy;
     LocalFile m_file;
     char m_error[CURL_ERROR_SIZE] = {};

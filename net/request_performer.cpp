@@ -54,12 +54,14 @@ void PerformRequest(WebNetRequest& request) {
     if (!request.UrlWithinLimit() || !IsKnownKind(request.kind)) {
         return;
     }
+    // The lists outlive the handle that refers to them.
+    std::optional<CurlList> connectTo;
+    CurlList headers;
     const CurlEasy easy = NewCurlEasy();
     if (!easy) {
         return;
     }
-    const std::optional<CurlList> connectTo = ApplyTransferPolicy(easy.get(), request.url);
-    CurlList headers;
+    connectTo = ApplyTransferPolicy(easy.get(), request.url);
     const bool ready =
         connectTo && SetKindOptions(easy.get(), request, headers) &&
         curl_easy_setopt(easy.get(), CURLOPT_USERAGENT, kUserAgent) == CURLE_OK &&
