@@ -1,6 +1,7 @@
 #pragma once
 // A first-in first-out list shared between threads, guarded by its own mutex.
 
+#include <cstddef>
 #include <deque>
 #include <mutex>
 #include <utility>
@@ -40,7 +41,13 @@ public:
         out.swap(m_items);
     }
 
+    // The number of items queued now.
+    size_t Size() const {
+        std::lock_guard<std::mutex> hold(m_lock);
+        return m_items.size();
+    }
+
 private:
-    std::mutex m_lock;
+    mutable std::mutex m_lock;
     List m_items;
 };

@@ -76,6 +76,10 @@ void WebNet::DispatchFinished() {
     }
 }
 
+size_t WebNet::PendingCount() const {
+    return m_pending.Size();
+}
+
 size_t WebNet::WorkerCount() const {
     std::lock_guard<std::mutex> hold(m_workersLock);
     return m_workers.size();

@@ -52,6 +52,9 @@ public:
     // The number of workers started and not yet stopped.
     size_t WorkerCount() const;
 
+    // The number of requests waiting for a worker.
+    size_t PendingCount() const;
+
 private:
     using RequestQueue = LockedQueue<std::unique_ptr<WebNetRequest>>;
 
