@@ -2,16 +2,23 @@
 
 #include <climits>
 #include <cstdint>
+#include <vector>
 
 #include "config/base64.h"
 
 namespace {
 
-bool ReadVarint(std::string_view bytes, size_t& at, uint64_t& value) {
+// Varints are at most ten bytes long; a tag is a 32-bit varint, which the runtime reads in at
+// most five bytes, dropping what lies beyond 32 bits.
+constexpr int kMaxVarintBytes = 10;
+constexpr int kMaxTagBytes = 5;
+
+bool ReadVarint(std::string_view bytes, size_t& at, uint64_t& value,
+                int maxBytes = kMaxVarintBytes) {
     value = 0;
-    for (int shift = 0; shift < 64 && at < bytes.size(); shift += 7) {
+    for (int i = 0; i < maxBytes && at < bytes.size(); ++i) {
         const auto byte = static_cast<unsigned char>(bytes[at++]);
-        value |= static_cast<uint64_t>(byte & 0x7F) << shift;
+        value |= static_cast<uint64_t>(byte & 0x7F) << (7 * i);
         if ((byte & 0x80) == 0) {
             return true;
         }
@@ -20,15 +27,22 @@ bool ReadVarint(std::string_view bytes, size_t& at, uint64_t& value) {
 }
 
 // Length of the longest prefix of `bytes` made of complete fields (groups included), that is,
-// where a parse that fails further on stopped reading whole fields.
+// where a parse that fails further on stopped reading whole fields. It stops where the runtime
+// stops: at a tag it cannot read, field number 0, and a group end that closes no open group of
+// the same field number.
 size_t CompleteFieldsPrefix(std::string_view bytes) {
     size_t at = 0;
     size_t complete = 0;
-    int groupDepth = 0;
+    std::vector<uint32_t> openGroups;  // field numbers, innermost last
     while (at < bytes.size()) {
-        uint64_t tag = 0;
+        uint64_t wideTag = 0;
         uint64_t value = 0;
-        if (!ReadVarint(bytes, at, tag) || (tag >> 3) == 0) {
+        if (!ReadVarint(bytes, at, wideTag, kMaxTagBytes)) {
+            break;
+        }
+        const auto tag = static_cast<uint32_t>(wideTag);
+        const uint32_t field = tag >> 3;
+        if (field == 0) {
             break;
         }
         switch (tag & 7) {
@@ -47,12 +61,13 @@ size_t CompleteFieldsPrefix(std::string_view bytes) {
                 at += static_cast<size_t>(value);
                 break;
             case 3:
-                ++groupDepth;
+                openGroups.push_back(field);
                 break;
             case 4:
-                if (groupDepth-- == 0) {
+                if (openGroups.empty() || openGroups.back() != field) {
                     return complete;
                 }
+                openGroups.pop_back();
                 break;
             case 5:
                 at += 4;
@@ -63,7 +78,7 @@ size_t CompleteFieldsPrefix(std::string_view bytes) {
         if (at > bytes.size()) {
             break;
         }
-        if (groupDepth == 0) {
+        if (openGroups.empty()) {
             complete = at;
         }
     }
