@@ -141,8 +141,11 @@ bool CZipImplement::UnzipAll(std::string zipPath, std::string destDir) {
         if (const auto info = CurrentEntryInfo(archive.get())) {
             totalBytes += info->uncompressed_size;
         }
-        if (i + 1 < entries) {
-            unzGoToNextFile(archive.get());
+        // Past a step that fails no entry can be read: an archive that claims more entries than
+        // it holds (up to 2^64 in zip64 form) ends its first pass there instead of asking for
+        // every missing one; the second pass then fails at the same place.
+        if (i + 1 < entries && unzGoToNextFile(archive.get()) != UNZ_OK) {
+            break;
         }
     }
     unzGoToFirstFile(archive.get());

@@ -63,7 +63,8 @@ public:
 
     // Extracts every entry of the archive (narrow Windows-form paths) in order: a first pass
     // sums the entries' sizes, a second writes them. Stops at the first entry that fails; what
-    // was written before stays. True when every entry was extracted (also for no entries).
+    // was written before stays. True when every entry was extracted (also for no entries); an
+    // archive that claims more entries than it holds fails at the first missing one.
     bool UnzipAll(std::string zipPath, std::string destDir);
 
     // Extracts the archive's current entry below destDir: a name ending in "/" or "\" makes a
