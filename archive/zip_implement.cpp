@@ -4,12 +4,12 @@
 #include <exception>
 #include <optional>
 
+#include "archive/archive_reader.h"
 #include "archive/empty_archive.h"
 #include "archive/entry_mode.h"
 #include "archive/entry_name.h"
 #include "archive/minizip_handles.h"
 #include "platform/archive_files.h"
-#include "platform/paths.h"
 #include "platform/text.h"
 
 namespace {
@@ -118,11 +118,7 @@ void CZipImplement::UnzipThread() {
 }
 
 bool CZipImplement::UnzipAll(std::string zipPath, std::string destDir) {
-    const std::optional<std::string> hostZipPath = platform::ToHostPath(zipPath);
-    if (!hostZipPath) {
-        return false;
-    }
-    const ArchiveHandle archive(unzOpen64(hostZipPath->c_str()));
+    const ArchiveHandle archive = OpenArchive(zipPath);
     if (!archive) {
         if (!IsEmptyZipArchive(zipPath)) {
             return false;

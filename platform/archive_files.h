@@ -1,9 +1,11 @@
 #pragma once
 // The few file-system operations the archive extractor needs, on Windows-form paths: asking
-// whether a file or a directory is there, making one directory, and writing one extracted file.
+// whether a file or a directory is there, making one directory, reading the archive at any
+// offset, and writing one extracted file.
 // A path that maps to no host path (see platform/paths.h) exists nowhere and cannot be written.
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -25,6 +27,32 @@ bool IsFileAt(std::string_view windowsPath);
 // Creates one directory with the usual permissions (0777 less the umask); its parent must exist.
 // False when nothing was created, also when the directory was there already.
 bool MakeDirectoryAt(std::string_view windowsPath);
+
+// A file read at any offset, as an archive is read; closed when the object goes.
+class ArchiveInputFile {
+public:
+    // Opens the file for reading; nullopt (errno set) when the path maps to no host path or the
+    // file cannot be opened.
+    static std::optional<ArchiveInputFile> Open(std::string_view windowsPath);
+
+    ArchiveInputFile(ArchiveInputFile&& other) noexcept;
+    ArchiveInputFile& operator=(ArchiveInputFile&& other) noexcept;
+    ArchiveInputFile(const ArchiveInputFile&) = delete;
+    ArchiveInputFile& operator=(const ArchiveInputFile&) = delete;
+    ~ArchiveInputFile();
+
+    // Reads up to `size` bytes at `offset` into `data`: fewer only at the end of the file.
+    // Returns the count, or nullopt on a read error.
+    std::optional<size_t> ReadAt(uint64_t offset, void* data, size_t size);
+
+    // The file's size in bytes, or nullopt when it cannot be told.
+    std::optional<uint64_t> Size();
+
+private:
+    explicit ArchiveInputFile(int fd) : m_fd(fd) {}
+    void Close();
+    int m_fd;
+};
 
 // A regular file being written from start to end; closed when the object goes.
 class ExtractedFile {

@@ -35,6 +35,70 @@ bool MakeDirectoryAt(std::string_view windowsPath) {
     return hostPath && ::mkdir(hostPath->c_str(), 0777) == 0;
 }
 
+std::optional<ArchiveInputFile> ArchiveInputFile::Open(std::string_view windowsPath) {
+    const std::optional<std::string> hostPath = ToHostPath(windowsPath);
+    if (!hostPath) {
+        errno = ENOENT;
+        return std::nullopt;
+    }
+    const int fd = ::open(hostPath->c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    return ArchiveInputFile(fd);
+}
+
+ArchiveInputFile::ArchiveInputFile(ArchiveInputFile&& other) noexcept : m_fd(other.m_fd) {
+    other.m_fd = -1;
+}
+
+ArchiveInputFile& ArchiveInputFile::operator=(ArchiveInputFile&& other) noexcept {
+    if (this != &other) {
+        Close();
+        m_fd = other.m_fd;
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+ArchiveInputFile::~ArchiveInputFile() {
+    Close();
+}
+
+void ArchiveInputFile::Close() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+std::optional<size_t> ArchiveInputFile::ReadAt(uint64_t offset, void* data, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(m_fd, static_cast<char*>(data) + done, size - done,
+                                  static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return std::nullopt;
+        }
+        if (n == 0) {
+            break;  // the end of the file
+        }
+        done += static_cast<size_t>(n);
+    }
+    return done;
+}
+
+std::optional<uint64_t> ArchiveInputFile::Size() {
+    struct stat info;
+    if (::fstat(m_fd, &info) != 0) {
+        return std::nullopt;
+    }
+    return static_cast<uint64_t>(info.st_size);
+}
+
 std::optional<ExtractedFile> ExtractedFile::Create(std::string_view windowsPath, unsigned mode) {
     const std::optional<std::string> hostPath = ToHostPath(windowsPath);
     if (!hostPath) {
