@@ -1,6 +1,6 @@
 // An archive whose end records claim more entries than it holds, up to the 2^64 that zip64 form
 // allows: the run must end (failed, at the first missing entry) instead of walking through every
-// claimed one. Found by fuzzing the extractor's archive bytes.
+// claimed one. Found while writing the extractor's fuzz target, and reproduced with it.
 #include <gtest/gtest.h>
 
 #include <chrono>
