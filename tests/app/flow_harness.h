@@ -18,6 +18,7 @@
 #include "app/install_flow.h"
 #include "app/zorv_downloader_app.h"
 #include "config/version_record.h"
+#include "net/file_download.h"
 #include "net/web_net.h"
 #include "platform/host_facts.h"
 #include "platform/paths.h"
@@ -130,6 +131,13 @@ public:
     }
 
     ~FlowHarness() {
+        // The download thread is detached and reports a network failure to the view: it must
+        // have ended before the view goes (in the launcher the window cannot close meanwhile).
+        if (flow->currentDownload && flow->currentDownload->m_worker) {
+            while ((flow->currentDownload->m_finished.load() & 0xFF) == 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        }
         webNet.StopWorkers();
         // The extractor's worker is detached; it must not outlive the folders it writes to.
         int percent = 0;

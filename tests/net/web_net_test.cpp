@@ -146,6 +146,9 @@ TEST_F(WebNetTest, EachKindSendsItsVerbHeadersAndBody) {
     DispatchUntil(net, cases.size());
     net.StopWorkers();
 
+    // The server's handler thread wrote `received` under the lock; taking it here is what
+    // orders those writes before these reads (the answers travelled through a socket).
+    std::lock_guard<std::mutex> hold(lock);
     ASSERT_EQ(received.size(), cases.size());
     for (size_t i = 0; i < cases.size(); ++i) {
         const Case& c = cases[i];
@@ -367,7 +370,10 @@ TEST_F(WebNetTest, WorkersShareTheQueueAndStopWorkersJoinsThemAll) {
     net.StopWorkers();
     EXPECT_EQ(net.WorkerCount(), 0u);
 
-    EXPECT_TRUE(sideBySide);
+    {
+        std::lock_guard<std::mutex> hold(lock);  // written by the server's threads
+        EXPECT_TRUE(sideBySide);
+    }
     std::vector<std::string> responses;
     for (const Finished& f : finished) {
         EXPECT_TRUE(f.completed);
