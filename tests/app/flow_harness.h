@@ -42,7 +42,26 @@ public:
             ++archiveRequests;
             std::lock_guard<std::mutex> hold(m_lock);
             res.status = m_archiveStatus;
-            res.set_content(m_archive, "application/zip");
+            if (m_stallAfter == 0) {
+                res.set_content(m_archive, "application/zip");
+                return;
+            }
+            // Sends the first bytes, then nothing until released: a stalled archive server.
+            const std::string body = m_archive;
+            res.set_content_provider(body.size(), "application/zip",
+                                     [this, body](size_t offset, size_t, httplib::DataSink& sink) {
+                                         std::unique_lock<std::mutex> wait(m_lock);
+                                         if (offset == 0) {
+                                             sink.write(body.data(), m_stallAfter);
+                                             ++stalledBodies;
+                                             m_released.notify_all();
+                                             return true;
+                                         }
+                                         m_released.wait(wait,
+                                                         [this] { return m_stallAfter == 0; });
+                                         sink.write(body.data() + offset, body.size() - offset);
+                                         return true;
+                                     });
         });
         m_port = m_server.bind_to_any_port("127.0.0.1");
         m_thread = std::thread([this] { m_server.listen_after_bind(); });
@@ -52,6 +71,7 @@ public:
     }
     ~LoopbackServer() {
         ReleaseNotice();
+        ReleaseArchive();
         m_server.stop();
         m_thread.join();
     }
@@ -81,6 +101,20 @@ public:
         m_released.notify_all();
     }
 
+    // Archive answers send this many bytes, then stall until released.
+    void StallArchiveAfter(size_t bytes) {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_stallAfter = bytes;
+    }
+    void ReleaseArchive() {
+        {
+            std::lock_guard<std::mutex> hold(m_lock);
+            m_stallAfter = 0;
+        }
+        m_released.notify_all();
+    }
+
+    std::atomic<int> stalledBodies{0};
     std::atomic<int> noticeRequests{0};
     std::atomic<int> archiveRequests{0};
 
@@ -91,6 +125,7 @@ private:
     std::mutex m_lock;
     std::condition_variable m_released;
     bool m_holdNotice = false;
+    size_t m_stallAfter = 0;
     int m_noticeStatus = 404;
     std::string m_noticeBody;
     int m_archiveStatus = 404;
