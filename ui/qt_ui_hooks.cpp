@@ -14,8 +14,6 @@ UiHooks MakeQtUiHooks(int& argc, char** argv) {
     hooks.startGraphics = [application, argcHeld, argv] {
         *application = std::make_unique<QApplication>(*argcHeld, argv);
         QApplication::setQuitOnLastWindowClosed(false);
-        // The caption of the network-failure box, as the player knows the program.
-        QApplication::setApplicationDisplayName(QStringLiteral("Tolbe"));
     };
     hooks.stopGraphics = [application] { application->reset(); };
     hooks.runMainWindow = [](FlowDriver& flow) {
