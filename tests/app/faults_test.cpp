@@ -68,11 +68,14 @@ TEST(Faults, ADriveThatDisappearsBeforeTheExtractionEndsInTheMessage) {
     h.Publish(ServerRecord());
     h.server.SetArchive(200, ClientArchive());
     h.Open();
-    // Let the download finish, then take the drive away before the extraction starts.
-    ASSERT_TRUE(h.TickUntil([&] {
-        return h.flow->m_flowState == Downloading && h.flow->tickCount % 50 != 49 &&
-               (h.flow->currentDownload->m_finished.load() & 0xFF) != 0;
-    }));
+    // Let the download finish without ticking (so that no extraction can start), then take the
+    // drive away.
+    ASSERT_TRUE(h.TickUntilState(Downloading));
+    const auto download = h.flow->currentDownload;
+    for (int i = 0; i < 30000 && (download->m_finished.load() & 0xFF) == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_NE(download->m_finished.load() & 0xFF, 0);
     const std::string root = h.Host(R"(E:\)");
     std::filesystem::rename(root, root + ".unplugged");
     ASSERT_TRUE(h.TickUntilState(Stopped));
