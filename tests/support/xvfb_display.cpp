@@ -71,7 +71,11 @@ XvfbDisplay::XvfbDisplay(const std::string& logFile) {
     Pipe ready;
     ChildOptions options;
     // -displayfd: Xvfb picks a free display itself and writes its number here once it listens.
-    options.argv = {"Xvfb", "-displayfd", "3", "-screen", "0", kScreen, "-nolisten", "tcp"};
+    // -noreset: by default the server resets whenever its last client leaves, and a client
+    // connecting during that reset (the launcher starting while xdotool polls for its window)
+    // is dropped and cannot open the display.
+    options.argv = {"Xvfb", "-displayfd", "3",         "-noreset", "-screen",
+                    "0",    kScreen,      "-nolisten", "tcp"};
     options.outputFile = logFile;
     options.descriptor3 = ready.fds[1];
     m_server = std::make_unique<ChildProcess>(options);

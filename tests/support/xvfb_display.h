@@ -11,9 +11,9 @@ namespace tolbe_test {
 
 class XvfbDisplay {
 public:
-    // Starts Xvfb with one 1280 x 800 screen, no TCP listener, its messages in `logFile`, and
-    // waits (30 s at most) until it is ready. Throws std::runtime_error when it is not (Xvfb
-    // missing, or the server ending at start; the message quotes its log).
+    // Starts Xvfb with one 1280 x 800 screen, no TCP listener, no reset when clients leave, its
+    // messages in `logFile`, and waits (30 s at most) until it is ready. Throws std::runtime_error
+    // when it is not (Xvfb missing, or the server ending at start; the message quotes its log).
     explicit XvfbDisplay(const std::string& logFile);
 
     // The value for DISPLAY, for example ":3".
