@@ -45,6 +45,9 @@ public:
     }
 
     bool empty() const { return m_length == 0; }
+    // False when the last fill stopped at the end of the file.
+    bool full() const { return m_length == m_bytes.size(); }
+    uint64_t end() const { return m_start + m_length; }
 
 private:
     std::vector<char> m_bytes;
@@ -59,6 +62,10 @@ struct ArchiveStream {
     platform::ArchiveInputFile file;
     uint64_t position = 0;
     bool failed = false;
+    // Where the file ends, once a read has reached it. minizip, walking a damaged archive,
+    // may ask for bytes past the end over and over, often one at a time; those are answered
+    // from here instead of from the disk.
+    std::optional<uint64_t> end;
     Window headers{kHeaderWindowBytes};
     Window data{kReadAheadBytes};
 };
@@ -89,10 +96,16 @@ uLong ZCALLBACK ReadStream(voidpf, voidpf stream, void* out, uLong size) {
                        : s.headers.Holds(s.position) ? &s.headers
                                                      : nullptr;
         if (from == nullptr) {
+            if (s.end && s.position >= *s.end) {
+                break;  // the end of the file
+            }
             from = size - done >= kHeaderWindowBytes ? &s.data : &s.headers;
             if (!from->Fill(s.file, s.position)) {
                 s.failed = true;
                 break;
+            }
+            if (!from->full()) {
+                s.end = from->end();
             }
             if (from->empty()) {
                 break;  // the end of the file
