@@ -7,10 +7,12 @@
 #include "app/zorv_downloader_app.h"
 #include "net/web_net.h"
 #include "platform/host_facts.h"
+#include "platform/processes.h"
 #include "ui/qt_ui_hooks.h"
 
 int main(int argc, char** argv) {
     GOOGLE_PROTOBUF_VERIFY_VERSION;
+    platform::ReportFileSizeLimitAsWriteError();
     // A malformed sandbox profile stops the launcher before it touches anything.
     const std::string profileError = platform::InitHostFacts();
     if (!profileError.empty()) {

@@ -29,4 +29,11 @@ int RunCommandProcessor(const std::string& commandLine);
 // so neither needs a program; any other command is not run, as there is no shell to run it.
 void StartHiddenCommand(const std::string& commandLine);
 
+// Makes a write past the process's file-size limit fail as a write error (EFBIG), the way a
+// write to a full disk fails, instead of ending the launcher at once with SIGXFSZ: a download or
+// extraction cut short that way then ends in the launcher's own failure handling, with the
+// player told. Called once at start, before any thread. Programs started by StartProgram get
+// the default again.
+void ReportFileSizeLimitAsWriteError();
+
 }  // namespace platform

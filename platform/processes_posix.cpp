@@ -105,4 +105,8 @@ void StartHiddenCommand(const std::string& commandLine) {
     static_cast<void>(commandLine);
 }
 
+void ReportFileSizeLimitAsWriteError() {
+    ::signal(SIGXFSZ, SIG_IGN);
+}
+
 }  // namespace platform

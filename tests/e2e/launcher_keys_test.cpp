@@ -1,7 +1,7 @@
 // The launcher's window and message boxes, seen on its display and answered with key presses as
 // a player answers them: the extraction failure that follows an archive the server does not
-// have, the window left open when the game cannot start, and the retry question that follows a
-// notice the launcher cannot read.
+// have or a download cut short by a file-size limit, the window left open when the game cannot
+// start, and the retry question that follows a notice the launcher cannot read.
 
 #include <gtest/gtest.h>
 
@@ -92,6 +92,30 @@ TEST(E2eArchiveMissing, FailureIsShownAndTheStoppedWindowClosesWithEscape) {
     ASSERT_TRUE(box.x.PressKeys(window, {"Escape"})) << box.Output();
     EXPECT_EQ(launcher->WaitForExit(kRunTimeout), 0) << box.Output();
     ExpectNothingInstalled(box);
+}
+
+TEST(E2eFileSizeLimit, DownloadCutShortIsShownAsAFailureNotAQuietExit) {
+    LauncherSandbox box;
+    box.PublishClient("1.0");
+    const std::string setup = box.PlaceLauncher(R"(D:\Downloads\TolbeSetup)", {});
+    // Files may not grow past 512 bytes, less than the client archive: the download's writes
+    // fail part way, as on a full disk.
+    constexpr size_t kLimit = 512;
+    ASSERT_GT(ReadHostFile(box.temp.Join("Client-1.0.zip")).size(), kLimit);
+    auto launcher =
+        box.StartLauncher(setup, "", {"prlimit", "--fsize=" + std::to_string(kLimit), "--"});
+
+    const std::string failure = WaitForBox(box, *launcher, kExtractionFailedTitle);
+    ASSERT_FALSE(failure.empty()) << "no extraction failure shown\n" << box.Output();
+    ASSERT_TRUE(box.x.PressKeys(failure, {"Return"}));
+    const std::string window = WaitForMainWindow(box, *launcher);
+    ASSERT_FALSE(window.empty()) << box.Output();
+    ASSERT_TRUE(box.x.PressKeys(window, {"Escape"})) << box.Output();
+    EXPECT_EQ(launcher->WaitForExit(kRunTimeout), 0) << box.Output();
+    // Only the cut-short archive: no client files, no game started, no shortcut.
+    EXPECT_EQ(ReadHostFile(box.Host(R"(E:\Client.zip)")).size(), kLimit);
+    EXPECT_EQ(LauncherSandbox::Tree(box.Host(R"(E:\Tolbe)")), Files{});
+    EXPECT_EQ(LauncherSandbox::Tree(box.temp.Join("desktop")), Files{});
 }
 
 TEST(E2eGameCannotStart, TheWindowStaysUntilAltF4) {

@@ -139,10 +139,12 @@ std::string LauncherSandbox::PlaceLauncher(const std::string& windowsPath,
     return program;
 }
 
-std::unique_ptr<ChildProcess> LauncherSandbox::StartLauncher(const std::string& hostProgram,
-                                                             const std::string& workingDir) {
+std::unique_ptr<ChildProcess> LauncherSandbox::StartLauncher(
+    const std::string& hostProgram, const std::string& workingDir,
+    const std::vector<std::string>& runner) {
     ChildOptions options;
-    options.argv = {hostProgram};
+    options.argv = runner;
+    options.argv.push_back(hostProgram);
     options.workingDir = workingDir.empty() ? temp.path() : workingDir;
     options.outputFile = temp.Join("launcher.log");
     // The real window on the virtual display, never off screen; no Wayland.

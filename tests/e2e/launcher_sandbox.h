@@ -57,9 +57,12 @@ public:
     std::string PlaceLauncher(const std::string& windowsPath, const zorv_VersionCheck& config);
 
     // Starts the launcher at hostProgram on the sandbox's display under its profile, in
-    // workingDir (the temporary folder when empty). Its diagnostics go to Output().
+    // workingDir (the temporary folder when empty). Its diagnostics go to Output(). `runner`,
+    // when given, is a program with its options that runs the launcher in its own place (such
+    // as prlimit, which sets a limit and then becomes the launcher).
     std::unique_ptr<ChildProcess> StartLauncher(const std::string& hostProgram,
-                                                const std::string& workingDir = "");
+                                                const std::string& workingDir = "",
+                                                const std::vector<std::string>& runner = {});
 
     // What the launchers started so far wrote (their diagnostics), for failure messages.
     std::string Output() const;

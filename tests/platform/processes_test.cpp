@@ -2,10 +2,14 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <thread>
 
@@ -81,6 +85,52 @@ TEST(Processes, AProgramThatCannotBeExecutedIsReportedAsNotStarted) {
         EXPECT_FALSE(platform::StartProgram(c.exe, c.directory)) << c.exe << " in " << c.directory;
     }
     EXPECT_FALSE(HostPathExists(sandbox.Host(R"(D:\Tolbe\ran)")));
+}
+
+TEST(Processes, WritePastTheFileSizeLimitFailsInsteadOfEndingTheLauncher) {
+    tolbe_test::TempDir temp;
+    const std::string file = temp.Join("Client.zip");
+    // A child process, as the launcher under a file-size limit of 16 bytes: the write that
+    // reaches the limit is cut short, the next one fails as on a full disk, and it lives on.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        platform::ReportFileSizeLimitAsWriteError();
+        const rlimit limit{16, 16};
+        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd < 0 || ::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+            _exit(2);
+        }
+        const std::string bytes(64, 'x');
+        const ssize_t first = ::write(fd, bytes.data(), bytes.size());
+        const ssize_t second = ::write(fd, bytes.data(), bytes.size());
+        _exit(first == 16 && second < 0 && errno == EFBIG ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_FALSE(WIFSIGNALED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(ReadHostFile(file), std::string(16, 'x'));
+}
+
+TEST(Processes, TheGameDoesNotInheritTheIgnoredFileSizeSignal) {
+    tolbe_test::SandboxDrives sandbox("D");
+    const std::string exe = sandbox.Host(R"(D:\Tolbe\game.exe)");
+    fs::create_directories(fs::path(exe).parent_path());
+    // The game writes the set of signals it ignores, as a hexadecimal mask.
+    WriteProgram(exe,
+                 "#!/bin/sh\n"
+                 "sed -n 's/^SigIgn:[[:space:]]*//p' /proc/$$/status > ignored.tmp &&"
+                 " mv ignored.tmp ignored.txt\n");
+    const auto before = std::signal(SIGXFSZ, SIG_DFL);
+    platform::ReportFileSizeLimitAsWriteError();
+    const bool started = platform::StartProgram(R"(D:\Tolbe\game.exe)", R"(D:\Tolbe\)");
+    std::signal(SIGXFSZ, before);
+    ASSERT_TRUE(started);
+
+    const std::string ignored = AwaitFile(sandbox.Host(R"(D:\Tolbe\ignored.txt)"));
+    const unsigned long long mask = std::stoull(ignored, nullptr, 16);
+    EXPECT_EQ(mask & (1ULL << (SIGXFSZ - 1)), 0u) << "the game ignores SIGXFSZ: " << ignored;
 }
 
 TEST(Processes, CommandProcessorDeletesOneFileAndNothingElse) {
