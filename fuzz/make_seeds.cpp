@@ -12,13 +12,13 @@
 
 #include "config/config_store.h"
 #include "config/version_record.h"
-#include "tests/archive/test_zip.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/zip_writer.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using tolbe_test::ZipEntrySpec;
+using tolbe_test::ZipEntry;
 
 constexpr unsigned kUnixProgram = 0100755;
 constexpr unsigned kUnixFile = 0100644;
@@ -60,20 +60,20 @@ std::vector<std::pair<std::string, zorv_VersionCheck>> Records() {
             {"empty-version", emptyVersion}, {"one-line", oneLine}, {"two-lines", twoLines}};
 }
 
-std::vector<std::pair<std::string, std::vector<ZipEntrySpec>>> Archives() {
-    ZipEntrySpec shortEntry("short.bin", "0123456789");
-    shortEntry.declaredSize = 20;  // declares more than it holds
+std::vector<std::pair<std::string, std::vector<ZipEntry>>> Archives() {
+    // Declares more than it holds.
+    const ZipEntry shortEntry{"short.bin", "0123456789", 0, false, 20};
     return {
         {"files-and-folders",
          {{"data/", ""},
           {"a/b/c.txt", "nested"},
-          {"stored.txt", "as it stands", true},
+          {"stored.txt", "as it stands", 0, true},
           {R"(win\style.txt)", "backslashes"},
           {"empty.txt", ""}}},
         {"unix-modes",
-         {{"tolbe.exe", "MZ program", false, kUnixProgram},
-          {"readme.txt", "read me", false, kUnixFile},
-          {"link", "tolbe.exe", true, kUnixLink}}},
+         {{"tolbe.exe", "MZ program", kUnixProgram},
+          {"readme.txt", "read me", kUnixFile},
+          {"link", "tolbe.exe", kUnixLink, true}}},
         {"outside-names", {{"ok.txt", "fine"}, {"../up.txt", "refused"}, {"C:x", "refused"}}},
         {"nameless-entry", {{"first.txt", "one"}, {"", "nameless"}}},
         {"short-entry", {shortEntry}},
@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
     tolbe_test::TempDir temp;
     for (const auto& [name, entries] : Archives()) {
         const std::string zipFile = temp.Join(name + ".zip");
-        tolbe_test::WriteTestZip(zipFile, entries, name == "unix-modes");
+        tolbe_test::WriteZip(zipFile, entries, name == "unix-modes");
         WriteSeed(out / "extract", name, tolbe_test::ReadHostFile(zipFile));
     }
     return 0;

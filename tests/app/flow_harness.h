@@ -132,7 +132,8 @@ private:
     std::string m_archive;
 };
 
-struct DriveSpec {
+// A sandbox drive of the harness: its letter and the free space it reports.
+struct HarnessDrive {
     char letter;
     uint64_t freeBytes;
 };
@@ -144,15 +145,15 @@ public:
     // A notice server that cannot be reached: connections go to a closed loopback port.
     static constexpr int kClosedPort = 1;
 
-    explicit FlowHarness(std::vector<DriveSpec> drives = {{'D', 100 * kGiB}, {'E', 200 * kGiB}},
+    explicit FlowHarness(std::vector<HarnessDrive> drives = {{'D', 100 * kGiB}, {'E', 200 * kGiB}},
                          bool noticeReachable = true) {
         platform::HostFacts facts;
         facts.sandboxed = true;
-        for (const DriveSpec& spec : drives) {
+        for (const HarnessDrive& wanted : drives) {
             platform::DriveFacts drive;
-            drive.letter = spec.letter;
-            drive.hostRoot = temp.Join(std::string(1, spec.letter));
-            drive.freeBytes = spec.freeBytes;
+            drive.letter = wanted.letter;
+            drive.hostRoot = temp.Join(std::string(1, wanted.letter));
+            drive.freeBytes = wanted.freeBytes;
             std::filesystem::create_directories(drive.hostRoot);
             facts.drives.push_back(drive);
         }

@@ -9,8 +9,8 @@
 #include <thread>
 
 #include "archive/zip_implement.h"
-#include "tests/archive/test_zip.h"
 #include "tests/support/sandbox.h"
+#include "tests/support/zip_writer.h"
 
 namespace {
 
@@ -94,7 +94,7 @@ TEST(ClaimedEntries, AnArchiveClaimingMoreEntriesThanItHoldsFailsAtTheFirstMissi
     };
     for (const auto& c : cases) {
         tolbe_test::SandboxDrives drives("D");
-        tolbe_test::WriteTestZip(drives.Host(kArchive), {{"a.txt", "one"}, {"b.txt", "two"}});
+        tolbe_test::WriteZip(drives.Host(kArchive), {{"a.txt", "one"}, {"b.txt", "two"}});
         ClaimEntries(drives.Host(kArchive), c.claimed);
         CZipImplement zip;
         ASSERT_TRUE(zip.StartUnzip(LR"(D:\Client.zip)", LR"(D:\Tolbe)"));

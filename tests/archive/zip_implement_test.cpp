@@ -11,16 +11,16 @@
 #include <thread>
 
 #include "tests/archive/progress_gate.h"
-#include "tests/archive/test_zip.h"
 #include "tests/support/run_process.h"
 #include "tests/support/sandbox.h"
+#include "tests/support/zip_writer.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using tolbe_test::ReadHostFile;
 using tolbe_test::WriteHostFile;
-using tolbe_test::ZipEntrySpec;
+using tolbe_test::ZipEntry;
 
 constexpr char kArchive[] = R"(D:\Client.zip)";
 constexpr wchar_t kArchiveWide[] = LR"(D:\Client.zip)";
@@ -89,8 +89,8 @@ protected:
         EXPECT_NE(WaitForEnd(), kNoEnd) << "the worker did not end";
     }
 
-    void MakeArchive(const std::vector<ZipEntrySpec>& entries, bool zip64 = false) {
-        tolbe_test::WriteTestZip(m_drives.Host(kArchive), entries, zip64);
+    void MakeArchive(const std::vector<ZipEntry>& entries, bool zip64 = false) {
+        tolbe_test::WriteZip(m_drives.Host(kArchive), entries, zip64);
     }
 
     bool Start() { return m_zip.StartUnzip(kArchiveWide, kTargetWide); }
@@ -98,7 +98,7 @@ protected:
     int WaitForEnd() { return ::WaitForEnd(m_zip); }
 
     // Makes the archive, extracts it into D:\Tolbe and returns the final state.
-    int Extract(const std::vector<ZipEntrySpec>& entries, bool zip64 = false) {
+    int Extract(const std::vector<ZipEntry>& entries, bool zip64 = false) {
         MakeArchive(entries, zip64);
         EXPECT_TRUE(Start());
         return WaitForEnd();
@@ -130,7 +130,7 @@ TEST_F(ZipImplementTest, WritesDirectoriesNestedFilesAndExactBytes) {
     EXPECT_EQ(Extract({{"data/", ""},
                        {"a/b/c.txt", "nested"},
                        {"top.bin", binary},
-                       {"stored.txt", "as it stands", true},
+                       {"stored.txt", "as it stands", 0, true},
                        {R"(win\style.txt)", "backslashes separate too"},
                        {"empty.txt", ""}}),
               CZipImplement::kDone);
@@ -221,7 +221,7 @@ TEST_F(ZipImplementTest, RefusedStartsChangeNothing) {
 TEST_F(ZipImplementTest, AStartDuringARunIsRefusedAndTheRunGoesOnUndisturbed) {
     const std::string big = RandomBytes(20000, 3);
     MakeArchive({{"one.bin", big}, {"two.txt", "two"}});
-    tolbe_test::WriteTestZip(m_drives.Host(R"(D:\Other.zip)"), {{"other.txt", "other"}});
+    tolbe_test::WriteZip(m_drives.Host(R"(D:\Other.zip)"), {{"other.txt", "other"}});
     m_gate.Attach(m_zip);
     ASSERT_TRUE(Start());
     m_gate.Step();  // past the creation of one.bin
@@ -311,7 +311,7 @@ TEST(ZipImplementNames, EntryNamesLeadingOutsideTheTargetAreRefused) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         FreshRun run;
-        tolbe_test::WriteTestZip(run.Archive(), {{"inside.txt", "fine"}, {c.name, "evil"}});
+        tolbe_test::WriteZip(run.Archive(), {{"inside.txt", "fine"}, {c.name, "evil"}});
         EXPECT_EQ(run.Extract(), c.refused ? CZipImplement::kFailed : CZipImplement::kDone);
         EXPECT_EQ(ReadHostFile(run.Target("inside.txt")), "fine");
         int evil = 0;
@@ -325,7 +325,7 @@ TEST(ZipImplementNames, EntryNamesLeadingOutsideTheTargetAreRefused) {
 // A name with a NUL byte inside would be cut short at it: refused, never written truncated.
 TEST(ZipImplementNames, ANameWithANulByteIsRefused) {
     FreshRun run;
-    tolbe_test::WriteTestZip(run.Archive(), {{"game.exeXjunk", "evil"}});
+    tolbe_test::WriteZip(run.Archive(), {{"game.exeXjunk", "evil"}});
     tolbe_test::PatchHostFile(run.Archive(), "game.exeXjunk", std::string("game.exe\0junk", 13));
     tolbe_test::PatchHostFile(run.Archive(), "game.exeXjunk", std::string("game.exe\0junk", 13));
     EXPECT_EQ(run.Extract(), CZipImplement::kFailed);
@@ -344,7 +344,7 @@ TEST(ZipImplementNames, LongNamesAreWrittenUnderTheirFullPath) {
         name += std::string(length - name.size(), 'z');
         ASSERT_EQ(name.size(), length);
         FreshRun run;
-        tolbe_test::WriteTestZip(run.Archive(), {{name, "long"}});
+        tolbe_test::WriteZip(run.Archive(), {{name, "long"}});
         EXPECT_EQ(run.Extract(), CZipImplement::kDone);
         std::map<std::string, std::string> files;
         for (const auto& [path, content] : Tree(run.Target())) {
@@ -375,14 +375,14 @@ TEST(ZipImplementDamage, DamagedEntriesFailTheRun) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         FreshRun run;
-        ZipEntrySpec damaged{"damaged.txt", plain, true};
+        ZipEntry damaged{"damaged.txt", plain, 0, true};
         if (c.damage == Damage::DeclareMoreBytes) {
             damaged.declaredSize = plain.size() + 100;
         } else if (c.damage == Damage::ScrambleDeflateData) {
-            damaged = ZipEntrySpec{"damaged.txt", text};
+            damaged = ZipEntry{"damaged.txt", text};
         }
-        tolbe_test::WriteTestZip(run.Archive(),
-                                 {{"first.txt", "kept"}, damaged, {"last.txt", "never"}});
+        tolbe_test::WriteZip(run.Archive(),
+                             {{"first.txt", "kept"}, damaged, {"last.txt", "never"}});
         if (c.damage == Damage::ChangeStoredByte) {
             tolbe_test::PatchHostFile(run.Archive(), plain, "STORED" + plain.substr(6));
         } else if (c.damage == Damage::ScrambleDeflateData) {
@@ -408,7 +408,7 @@ TEST(ZipImplementDamage, TruncatedArchivesFail) {
     for (const double keep : {0.0, 0.5, 0.99}) {
         SCOPED_TRACE(keep);
         FreshRun run;
-        tolbe_test::WriteTestZip(run.Archive(), {{"a.txt", text}, {"b.txt", text}});
+        tolbe_test::WriteZip(run.Archive(), {{"a.txt", text}, {"b.txt", text}});
         std::string bytes = ReadHostFile(run.Archive());
         bytes.resize(static_cast<size_t>(static_cast<double>(bytes.size()) * keep));
         WriteHostFile(run.Archive(), bytes);
@@ -438,20 +438,23 @@ TEST_F(ZipImplementTest, PermissionBitsOfUnixEntriesAreApplied) {
     const mode_t previousUmask = ::umask(022);
     const struct {
         const char* name;
-        std::optional<unsigned> stored;
+        unsigned stored;  // 0: made on MS-DOS
         unsigned expected;
     } cases[] = {
-        {"game", 0100755, 0755},           {"script.sh", 0100700, 0700},
-        {"data.pak", 0100644, 0644},       {"private.key", 0100600, 0600},
-        {"setuid", 0104755, 0755},         {"setgid-sticky", 0103775, 0755},
+        {"game", 0100755, 0755},
+        {"script.sh", 0100700, 0700},
+        {"data.pak", 0100644, 0644},
+        {"private.key", 0100600, 0600},
+        {"setuid", 0104755, 0755},
+        {"setgid-sticky", 0103775, 0755},
         {"world", 0100777, 0755},           // the umask still applies
         {"no-permissions", 0100000, 0644},  // nothing stored: the default
-        {"dos-made", std::nullopt, 0644},   // made on MS-DOS: the default
+        {"dos-made", 0, 0644},              // made on MS-DOS: the default
         {"link", 0120777, 0644},            // a link becomes a plain file
     };
-    std::vector<ZipEntrySpec> entries;
+    std::vector<ZipEntry> entries;
     for (const auto& c : cases) {
-        entries.push_back({c.name, std::string("content of ") + c.name, false, c.stored});
+        entries.push_back({c.name, std::string("content of ") + c.name, c.stored});
     }
     const int state = Extract(entries);
     ::umask(previousUmask);
@@ -470,7 +473,7 @@ TEST_F(ZipImplementTest, PermissionBitsOfUnixEntriesAreApplied) {
 TEST_F(ZipImplementTest, LinkEntriesNeverBecomeLinks) {
     const std::string outside = m_drives.base() + "/outside";
     fs::create_directories(outside);
-    EXPECT_EQ(Extract({{"escape", outside, false, 0120777}, {"escape/evil.txt", "evil"}}),
+    EXPECT_EQ(Extract({{"escape", outside, 0120777}, {"escape/evil.txt", "evil"}}),
               CZipImplement::kFailed);
     struct stat info;
     ASSERT_EQ(::lstat(m_drives.Host(R"(D:\Tolbe\escape)").c_str(), &info), 0);

@@ -1,37 +1,77 @@
 #include "tests/support/zip_writer.h"
 
 #include <zip.h>
+#include <zlib.h>
 
+#include <memory>
 #include <stdexcept>
+#include <type_traits>
+
+#include "tests/support/temp_dir.h"
 
 namespace tolbe_test {
+namespace {
+
+struct ZipCloser {
+    void operator()(zipFile file) const { zipClose(file, nullptr); }
+};
+using ZipHandle = std::unique_ptr<std::remove_pointer_t<zipFile>, ZipCloser>;
+
+constexpr unsigned long kMadeOnDos = 0x0014;   // MS-DOS, zip 2.0
+constexpr unsigned long kMadeOnUnix = 0x0314;  // Unix, zip 2.0
+
+void Check(int result, const std::string& what, const std::string& hostPath) {
+    if (result != ZIP_OK) {
+        throw std::runtime_error("test zip " + hostPath + ": " + what + " failed (" +
+                                 std::to_string(result) + ")");
+    }
+}
+
+}  // namespace
 
 void WriteZip(const std::string& hostPath, const std::vector<ZipEntry>& entries, bool forceZip64) {
-    zipFile zip = zipOpen64(hostPath.c_str(), APPEND_STATUS_CREATE);
-    if (zip == nullptr) {
-        throw std::runtime_error("cannot create " + hostPath);
+    ZipHandle zip(zipOpen64(hostPath.c_str(), APPEND_STATUS_CREATE));
+    if (!zip) {
+        throw std::runtime_error("test zip: cannot create " + hostPath);
     }
-    constexpr unsigned long kMadeByUnix = 3u << 8 | 63u;
-    constexpr unsigned long kMadeByDos = 63u;
     for (const ZipEntry& entry : entries) {
         zip_fileinfo info{};
         info.tmz_date = {0, 0, 12, 1, 0, 2026};
         info.external_fa = static_cast<unsigned long>(entry.unixMode) << 16;
-        const int opened = zipOpenNewFileInZip4_64(
-            zip, entry.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
-            Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0,
-            entry.unixMode != 0 ? kMadeByUnix : kMadeByDos, 0, forceZip64 ? 1 : 0);
-        if (opened != ZIP_OK ||
-            zipWriteInFileInZip(zip, entry.data.data(), static_cast<unsigned>(entry.data.size())) !=
-                ZIP_OK ||
-            zipCloseFileInZip(zip) != ZIP_OK) {
-            zipClose(zip, nullptr);
-            throw std::runtime_error("cannot write entry " + entry.name + " of " + hostPath);
+        // A declared size is written through the raw interface, which takes the size as given.
+        const bool raw = entry.declaredSize.has_value();
+        const int method = entry.stored || raw ? 0 : Z_DEFLATED;
+        Check(zipOpenNewFileInZip4_64(zip.get(), entry.name.c_str(), &info, nullptr, 0, nullptr, 0,
+                                      nullptr, method, Z_DEFAULT_COMPRESSION, raw ? 1 : 0,
+                                      -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0,
+                                      entry.unixMode != 0 ? kMadeOnUnix : kMadeOnDos, 0,
+                                      forceZip64 ? 1 : 0),
+              "opening " + entry.name, hostPath);
+        if (!entry.data.empty()) {
+            Check(zipWriteInFileInZip(zip.get(), entry.data.data(),
+                                      static_cast<unsigned>(entry.data.size())),
+                  "writing " + entry.name, hostPath);
+        }
+        if (raw) {
+            const uLong crc =
+                crc32(0, reinterpret_cast<const Bytef*>(entry.data.data()), entry.data.size());
+            Check(zipCloseFileInZipRaw64(zip.get(), *entry.declaredSize, crc),
+                  "closing " + entry.name, hostPath);
+        } else {
+            Check(zipCloseFileInZip(zip.get()), "closing " + entry.name, hostPath);
         }
     }
-    if (zipClose(zip, nullptr) != ZIP_OK) {
-        throw std::runtime_error("cannot finish " + hostPath);
+    Check(zipClose(zip.release(), nullptr), "closing the archive", hostPath);
+}
+
+void PatchHostFile(const std::string& hostPath, const std::string& from, const std::string& to) {
+    std::string bytes = ReadHostFile(hostPath);
+    const size_t at = bytes.find(from);
+    if (at == std::string::npos || from.size() != to.size()) {
+        throw std::runtime_error("cannot patch " + hostPath);
     }
+    bytes.replace(at, from.size(), to);
+    WriteHostFile(hostPath, bytes);
 }
 
 }  // namespace tolbe_test
