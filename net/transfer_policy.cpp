@@ -1,26 +1,16 @@
 #include "net/transfer_policy.h"
 
-#include <cctype>
-
 #include "platform/host_facts.h"
+#include "platform/text.h"
 
 namespace {
 
 constexpr long kMaxRedirects = 10;
 
-bool StartsWithNoCase(const std::string& text, const char* prefix) {
-    for (size_t i = 0; prefix[i] != '\0'; ++i) {
-        if (i >= text.size() || std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
 }  // namespace
 
 std::optional<CurlList> ApplyTransferPolicy(CURL* easy, const std::string& url) {
-    const bool secure = StartsWithNoCase(url, "https://");
+    const bool secure = platform::StartsWithNoCase(url, "https://");
     bool ok = curl_easy_setopt(easy, CURLOPT_URL, url.c_str()) == CURLE_OK &&
               curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
               curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK &&

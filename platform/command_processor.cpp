@@ -1,10 +1,10 @@
 // The launcher's own command processor: the portable half of processes.h.
 
-#include <cctype>
 #include <string_view>
 
 #include "platform/files.h"
 #include "platform/processes.h"
+#include "platform/text.h"
 
 namespace platform {
 namespace {
@@ -14,16 +14,7 @@ constexpr int kCommandSucceeded = 0;
 constexpr int kCommandFailed = 1;
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
+    return a.size() == b.size() && StartsWithNoCase(a, b);
 }
 
 bool IsBlank(char c) {

@@ -6,6 +6,15 @@
 
 namespace platform {
 
+bool Descriptor::Close() {
+    if (m_fd < 0) {
+        return true;
+    }
+    const int fd = m_fd;
+    m_fd = -1;
+    return ::close(fd) == 0;
+}
+
 bool WriteAll(int fd, std::string_view bytes) {
     size_t written = 0;
     while (written < bytes.size()) {

@@ -19,4 +19,8 @@ std::string WideToNarrow(std::wstring_view wide);
 // True when the bytes are well-formed UTF-8 (no overlong forms, no surrogates).
 bool IsValidUtf8(std::string_view bytes);
 
+// True when `text` begins with `prefix`, ASCII letters compared without regard to case, as
+// Windows compares drive letters, URL schemes and command words.
+bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+
 }  // namespace platform

@@ -3,19 +3,20 @@
 // claimed one. Found while writing the extractor's fuzz target, and reproduced with it.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdint>
 #include <string>
-#include <thread>
 
 #include "archive/zip_implement.h"
+#include "tests/archive/wait_for_end.h"
 #include "tests/support/sandbox.h"
 #include "tests/support/zip_writer.h"
 
 namespace {
 
+using tolbe_test::kNoEnd;
+using tolbe_test::WaitForEnd;
+
 constexpr char kArchive[] = R"(D:\Client.zip)";
-constexpr int kNoEnd = -1;
 constexpr char kEndRecord[] = "PK\x05\x06";
 constexpr size_t kEndRecordBytes = 22;
 
@@ -66,20 +67,6 @@ void ClaimEntries(const std::string& hostPath, uint64_t entries) {
     PutLittleEndian(tail, directoryOffset, 4);
     PutLittleEndian(tail, 0, 2);
     tolbe_test::WriteHostFile(hostPath, bytes + tail);
-}
-
-// Polls the extractor until the run ends; kNoEnd when it has not within a generous deadline.
-int WaitForEnd(CZipImplement& zip) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-    int percent = 0;
-    while (std::chrono::steady_clock::now() < deadline) {
-        const int state = zip.GetProgress(&percent);
-        if (state != CZipImplement::kInProgress) {
-            return state;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return kNoEnd;
 }
 
 TEST(ClaimedEntries, AnArchiveClaimingMoreEntriesThanItHoldsFailsAtTheFirstMissingOne) {

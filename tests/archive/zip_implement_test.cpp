@@ -7,10 +7,11 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
-#include <random>
 #include <thread>
 
 #include "tests/archive/progress_gate.h"
+#include "tests/archive/wait_for_end.h"
+#include "tests/support/random_bytes.h"
 #include "tests/support/run_process.h"
 #include "tests/support/sandbox.h"
 #include "tests/support/zip_writer.h"
@@ -18,6 +19,8 @@
 namespace {
 
 namespace fs = std::filesystem;
+using tolbe_test::kNoEnd;
+using tolbe_test::RandomBytes;
 using tolbe_test::ReadHostFile;
 using tolbe_test::WriteHostFile;
 using tolbe_test::ZipEntry;
@@ -25,16 +28,6 @@ using tolbe_test::ZipEntry;
 constexpr char kArchive[] = R"(D:\Client.zip)";
 constexpr wchar_t kArchiveWide[] = LR"(D:\Client.zip)";
 constexpr wchar_t kTargetWide[] = LR"(D:\Tolbe)";
-constexpr int kNoEnd = -1;
-
-std::string RandomBytes(size_t size, unsigned seed) {
-    std::mt19937 generator(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes) {
-        c = static_cast<char>(generator() & 0xff);
-    }
-    return bytes;
-}
 
 // Everything below a host folder: relative path -> content, "<dir>" or "<link>".
 std::map<std::string, std::string> Tree(const std::string& hostDir) {
@@ -52,26 +45,12 @@ std::map<std::string, std::string> Tree(const std::string& hostDir) {
     return tree;
 }
 
-// Polls the extractor's state until the run ends; kNoEnd when it has not ended within a minute.
-int WaitForEnd(CZipImplement& zip) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-    int percent = 0;
-    while (std::chrono::steady_clock::now() < deadline) {
-        const int state = zip.GetProgress(&percent);
-        if (state != CZipImplement::kInProgress) {
-            return state;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return kNoEnd;
-}
-
 // A run on a drive of its own, for tables of cases: the archive D:\Client.zip is made by the
 // case, extracted into D:\Tolbe.
 struct FreshRun {
     int Extract() {
         EXPECT_TRUE(zip.StartUnzip(kArchiveWide, kTargetWide));
-        return WaitForEnd(zip);
+        return tolbe_test::WaitForEnd(zip);
     }
     std::string Archive() const { return drives.Host(kArchive); }
     std::string Target(const std::string& relative = "") const {
@@ -95,7 +74,7 @@ protected:
 
     bool Start() { return m_zip.StartUnzip(kArchiveWide, kTargetWide); }
 
-    int WaitForEnd() { return ::WaitForEnd(m_zip); }
+    int WaitForEnd() { return tolbe_test::WaitForEnd(m_zip); }
 
     // Makes the archive, extracts it into D:\Tolbe and returns the final state.
     int Extract(const std::vector<ZipEntry>& entries, bool zip64 = false) {

@@ -5,44 +5,25 @@
 #include <chrono>
 #include <filesystem>
 #include <mutex>
-#include <random>
 
 #include "tests/net/loopback_servers.h"
 #include "tests/net/net_sandbox.h"
+#include "tests/support/random_bytes.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
 using tolbe_test::HostPathExists;
 using tolbe_test::LoopbackHttpServer;
 using tolbe_test::NetSandbox;
+using tolbe_test::RandomBytes;
 using tolbe_test::RawHttpServer;
 using tolbe_test::ReadHostFile;
+using tolbe_test::WaitUntil;
 using tolbe_test::WriteHostFile;
 
 constexpr auto kDeadline = std::chrono::seconds(60);
 constexpr char kArchive[] = R"(D:\Client.zip)";
-
-std::string RandomBytes(size_t size, unsigned seed) {
-    std::mt19937 generator(seed);
-    std::string bytes(size, '\0');
-    for (char& byte : bytes) {
-        byte = static_cast<char>(generator() & 0xFF);
-    }
-    return bytes;
-}
-
-// Polls a real state until it holds or the deadline passes.
-template <typename Condition>
-bool WaitFor(Condition condition) {
-    const auto deadline = std::chrono::steady_clock::now() + kDeadline;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
 
 // A network-failure message as the download thread reported it, with the end flag it saw then.
 struct Shown {
@@ -61,7 +42,7 @@ protected:
         });
         m_current = download.get();
         StartDownloadThread(download);
-        EXPECT_TRUE(WaitFor([&] { return (download->m_finished & 0xFF) != 0; }))
+        EXPECT_TRUE(WaitUntil([&] { return (download->m_finished & 0xFF) != 0; }, kDeadline))
             << "the download did not end";
         return download;
     }
@@ -96,15 +77,7 @@ TEST_F(FileDownloadTest, ACompleteAnswerBecomesTheLocalFile) {
             response.set_redirect("/Client.zip");
         });
         http.Get("/chunked.zip", [&](const httplib::Request&, httplib::Response& response) {
-            response.set_chunked_content_provider(
-                "application/zip", [&](size_t offset, httplib::DataSink& sink) {
-                    const size_t piece = std::min<size_t>(7000, archive.size() - offset);
-                    sink.write(archive.data() + offset, piece);
-                    if (offset + piece == archive.size()) {
-                        sink.done();
-                    }
-                    return true;
-                });
+            tolbe_test::SetChunkedContent(response, archive, 7000, "application/zip");
         });
     });
     const std::string base = sandbox.Route(server.port());
@@ -195,7 +168,7 @@ TEST_F(FileDownloadTest, ANetworkFailureIsShownOnceAndKeepsWhatArrived) {
     RawHttpServer resetting([&](RawHttpServer::Connection& connection) {
         connection.Send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kAnnounced) +
                         "\r\n\r\n" + archive.substr(0, kHalf));
-        WaitFor([&] { return m_current.load()->m_receivedBytes == kHalf; });
+        WaitUntil([&] { return m_current.load()->m_receivedBytes == kHalf; }, kDeadline);
         connection.Reset();
     });
     // Announces more than 4 GiB, sends a little and closes in good order.
@@ -259,7 +232,7 @@ TEST_F(FileDownloadTest, TheOwnerMayLetGoWhileTheDownloadRuns) {
     StartDownloadThread(download);
     download.reset();
     // The thread kept the object alive to its end, and let go of it then.
-    EXPECT_TRUE(WaitFor([&] { return watch.expired(); }));
+    EXPECT_TRUE(WaitUntil([&] { return watch.expired(); }, kDeadline));
     EXPECT_EQ(ReadHostFile(sandbox.Host(kArchive)), "archive");
 }
 

@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <stdexcept>
@@ -180,6 +181,19 @@ int UnusedLoopbackPort() {
     int port = 0;
     ::close(ListenOnLoopback(port));
     return port;
+}
+
+void SetChunkedContent(httplib::Response& response, const std::string& body, size_t piece,
+                       const std::string& contentType) {
+    response.set_chunked_content_provider(
+        contentType, [&body, piece](size_t offset, httplib::DataSink& sink) {
+            const size_t count = std::min(piece, body.size() - offset);
+            sink.write(body.data() + offset, count);
+            if (offset + count == body.size()) {
+                sink.done();
+            }
+            return true;
+        });
 }
 
 }  // namespace tolbe_test

@@ -88,4 +88,9 @@ private:
 // A loopback port with nothing listening on it (bound once, then released).
 int UnusedLoopbackPort();
 
+// Answers with `body` in chunked transfer coding, `piece` bytes a chunk. The body is read while
+// the answer goes out, so it must outlive the server.
+void SetChunkedContent(httplib::Response& response, const std::string& body, size_t piece,
+                       const std::string& contentType);
+
 }  // namespace tolbe_test

@@ -6,17 +6,18 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <future>
-#include <random>
 
 #include "platform/host_facts.h"
 
 #include "tests/net/loopback_servers.h"
 #include "tests/net/net_sandbox.h"
+#include "tests/support/random_bytes.h"
 
 namespace {
 
 using tolbe_test::LoopbackHttpServer;
 using tolbe_test::NetSandbox;
+using tolbe_test::RandomBytes;
 using tolbe_test::RawHttpServer;
 
 constexpr auto kDeadline = std::chrono::seconds(30);
@@ -46,15 +47,6 @@ void DispatchUntil(WebNet& net, size_t count) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     ASSERT_EQ(finished.size(), count) << "requests did not finish in time";
-}
-
-std::string RandomBytes(size_t size, unsigned seed) {
-    std::mt19937 generator(seed);
-    std::string bytes(size, '\0');
-    for (char& byte : bytes) {
-        byte = static_cast<char>(generator() & 0xFF);
-    }
-    return bytes;
 }
 
 // A request as cpp-httplib received it.
@@ -180,15 +172,7 @@ TEST_F(WebNetTest, EveryBodyByteArrivesWhateverTheStatus) {
             response.set_content(large, "application/octet-stream");
         });
         http.Get("/chunked", [&](const httplib::Request&, httplib::Response& response) {
-            response.set_chunked_content_provider(
-                "application/octet-stream", [&](size_t offset, httplib::DataSink& sink) {
-                    const size_t piece = std::min<size_t>(10000, large.size() - offset);
-                    sink.write(large.data() + offset, piece);
-                    if (offset + piece == large.size()) {
-                        sink.done();
-                    }
-                    return true;
-                });
+            tolbe_test::SetChunkedContent(response, large, 10000, "application/octet-stream");
         });
         http.Get("/nul", [&](const httplib::Request&, httplib::Response& response) {
             response.set_content(nul, "application/octet-stream");

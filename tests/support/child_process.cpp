@@ -12,10 +12,14 @@
 #include <stdexcept>
 #include <thread>
 
+#include "platform/posix_io.h"
+
 extern char** environ;
 
 namespace tolbe_test {
 namespace {
+
+using platform::Descriptor;
 
 constexpr char kNullDevice[] = "/dev/null";
 // Descriptors prepared for the child are first moved this high, out of the way of 0 to 3.
@@ -25,29 +29,6 @@ constexpr auto kGracePeriod = std::chrono::seconds(5);
 constexpr auto kPollInterval = std::chrono::milliseconds(10);
 constexpr int kSignalStatusBase = 128;
 constexpr int kChildFailed = 127;  // the status of a child that never became the program
-
-// A descriptor closed when the object goes.
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : m_fd(fd) {}
-    ~Descriptor() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return m_fd; }
-    void Close() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-            m_fd = -1;
-        }
-    }
-
-private:
-    int m_fd;
-};
 
 // A close-on-exec copy of `fd` at kHighDescriptor or above (-1 stays -1).
 int HighCopy(int fd) {
