@@ -10,23 +10,7 @@
 #include "platform/paths.h"
 #include "platform/processes.h"
 #include "platform/self_image.h"
-
-namespace {
-
-bool EqualIgnoringAsciiCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-}  // namespace
+#include "platform/text.h"
 
 bool InstallFlow::LaunchGame() {
     if (m_flowState == Launching) {
@@ -45,6 +29,10 @@ bool InstallFlow::LaunchGame() {
     if (platform::StartProgram(gameExe, clientDir)) {
         CopyLauncherAndCreateShortcut();
         m_view->EndDialog(0);
+    } else {
+        // Launching already, so the ticks of the box's nested loop do nothing; the player may
+        // close the window afterwards.
+        m_view->MessageBox(kTextGameStartFailed, kCaptionGameStartFailed, kMbOk | kMbIconHand);
     }
     return true;
 }
@@ -53,7 +41,7 @@ void InstallFlow::CopyLauncherAndCreateShortcut() {
     const std::string copyPath =
         m_installDrive + "\\" + m_app.m_serverRecord.client_dir() + "\\" + kLauncherCopyName;
     const std::string modulePath = platform::GetModuleFileName();
-    if (!EqualIgnoringAsciiCase(modulePath, copyPath)) {
+    if (!platform::EqualsNoCase(modulePath, copyPath)) {
         if (platform::PathExists(modulePath)) {
             platform::CopyFileOver(modulePath, copyPath);
         } else if (const std::string besideModule = GetModuleDir() + kLauncherCopyName;

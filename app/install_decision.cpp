@@ -1,12 +1,13 @@
-// The install decision: a current installation is launched, an outdated one is removed and
-// downloaded again onto its own drive, and without one the install drive is chosen.
+// The install decision: a current installation is launched, an outdated one is downloaded again
+// onto its own drive (and replaced only once the new client is complete), and without one the
+// install drive is chosen.
 
 #include "app/install_flow.h"
 #include "app/zorv_downloader_app.h"
 #include "config/file_helpers.h"
-#include "install/directory_removal.h"
 #include "install/drive_selection.h"
 #include "install/install_search.h"
+#include "platform/directories.h"
 #include "platform/text.h"
 
 void InstallFlow::DecideInstallLocation() {
@@ -20,8 +21,14 @@ void InstallFlow::DecideInstallLocation() {
     ReplaceAll(m_installDrive, "\\", "");  // "D:\" becomes "D:"
 
     if (!m_foundInstall) {
+        // A drive where the client directory's name is taken by something that is not an
+        // installation is passed over: that folder is neither replaced nor written into.
+        const std::string& clientDirName = server.client_dir();
         std::wstring drive;
-        SelectInstallDrive(drive);
+        SelectInstallDrive(drive, [&clientDirName](const std::wstring& candidate) {
+            return platform::EntryKindAt(platform::WideToNarrow(candidate) + "\\" +
+                                         clientDirName) == platform::EntryKind::Missing;
+        });
         m_installDrive = platform::WideToNarrow(drive);
         ReplaceAll(m_installDrive, "\\", "");
         StartDownload();
@@ -33,7 +40,7 @@ void InstallFlow::DecideInstallLocation() {
     if (SameVersion(m_app.m_localRecord.version(), server.version())) {
         LaunchGame();
     } else {
-        DeleteDirectoryTree(ToWide(clientDir));
+        // The old client stays as it is until the new one is complete (CompleteInstallation).
         StartDownload();
     }
 }

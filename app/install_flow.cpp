@@ -4,13 +4,18 @@
 #include <limits>
 
 #include "app/zorv_downloader_app.h"
+#include "config/diagnostics.h"
 #include "config/file_helpers.h"
+#include "install/staged_client.h"
 #include "net/file_download.h"
+#include "net/server_info.h"
 #include "net/web_net.h"
+#include "platform/processes.h"
 
 InstallFlow* mainDialog = nullptr;
 
-InstallFlow::InstallFlow(CZorvDownloaderApp& app, WebNet& webNet) : m_app(app), m_webNet(webNet) {}
+InstallFlow::InstallFlow(CZorvDownloaderApp& app, WebNet& webNet)
+    : serverInfoDeadlineMs(kServerInfoDeadlineMs), m_app(app), m_webNet(webNet) {}
 
 InstallFlow::~InstallFlow() {
     if (mainDialog == this) {
@@ -70,8 +75,9 @@ void InstallFlow::TickDownloading() {
         }
         ShowPercent(percent);
     } else if (tickCount % kExtractionTicks == 0) {
-        // The download's own outcome is not judged here: a missing or damaged archive makes
-        // the extraction fail, which is reported to the player.
+        // A download that did not complete leaves no archive to extract: each attempt fails,
+        // and the third one is reported to the player.
+        archiveComplete = currentDownload->m_complete.load();
         StartExtraction();
         currentDownload.reset();
     }
@@ -90,22 +96,37 @@ void InstallFlow::TickExtracting() {
             ShowPercent(percent);
             break;
         case 2:
-            ++extractFailures;
-            if (extractFailures > kMaxExtractFailures) {
-                // Stopped first, so that the ticks of the box's nested loop do nothing.
-                m_flowState = Stopped;
-                m_view->MessageBox(kTextExtractionFailed, kCaptionExtractionFailed,
-                                   kMbOk | kMbIconHand);
-            } else {
-                StartExtraction();
-            }
+            OnExtractionFailed();
             break;
         case 3:
-            LaunchGame();
+            // Only a client that is complete and in place is launched; anything else is one
+            // more failed attempt.
+            if (CompleteInstallation()) {
+                LaunchGame();
+            } else {
+                OnExtractionFailed();
+            }
             break;
         default:  // idle
             break;
     }
+}
+
+void InstallFlow::OnExtractionFailed() {
+    ++extractFailures;
+    if (extractFailures <= kMaxExtractFailures) {
+        StartExtraction();
+        return;
+    }
+    // Stopped first, so that the ticks of the box's nested loop do nothing. Nothing half done
+    // stays behind: the old installation, if any, was never touched, and the staging folder
+    // and the archive that would not install go (the next run downloads it anew).
+    m_flowState = Stopped;
+    DiscardSideFolder(StagingPath());
+    if (!m_archivePath.empty()) {
+        platform::RunCommandProcessor("del " + m_archivePath);
+    }
+    m_view->MessageBox(kTextExtractionFailed, kCaptionExtractionFailed, kMbOk | kMbIconHand);
 }
 
 void InstallFlow::ShowPercent(int percent) {
@@ -133,11 +154,34 @@ bool InstallFlow::StartDownload() {
     return true;
 }
 
+std::string InstallFlow::ClientDirPath() const {
+    return m_installDrive + "\\" + m_app.m_serverRecord.client_dir();
+}
+
+std::string InstallFlow::StagingPath() const {
+    return StagingFolderOf(ClientDirPath());
+}
+
 bool InstallFlow::StartExtraction() {
     m_view->ResetProgressDisplay();
     const std::wstring archive = ToWide(m_archivePath);
-    const std::wstring target = ToWide(m_installDrive + "\\" + m_app.m_serverRecord.client_dir());
+    // Every attempt extracts into a fresh staging folder beside the client directory; the
+    // installation itself changes only once a complete client is there.
+    const std::string staging = StagingPath();
     m_flowState = Extracting;
-    extractionRefused = !m_app.m_unzip.StartUnzip(archive, target);
+    const char* refusal = nullptr;
+    if (!archiveComplete) {
+        refusal = "the download did not complete, so there is no archive of this run";
+    } else if (!PrepareSideFolder(staging)) {
+        refusal =
+            "the staging folder cannot be made (its name is taken, or the drive is not "
+            "writable)";
+    } else if (!m_app.m_unzip.StartUnzip(archive, ToWide(staging))) {
+        refusal = "the extractor refused the archive";
+    }
+    extractionRefused = refusal != nullptr;
+    if (refusal != nullptr) {
+        WriteDiagnosticLine("extraction of " + m_archivePath + " not started: " + refusal);
+    }
     return true;
 }

@@ -44,6 +44,8 @@ public:
     void DecideInstallLocation();
     bool StartDownload();
     bool StartExtraction();
+    // The extracted client replaces the installation: checked, its record saved, swapped in.
+    bool CompleteInstallation();
     bool LaunchGame();
     void CopyLauncherAndCreateShortcut();
 
@@ -64,10 +66,19 @@ public:
     int extractFailures = 0;
     // The extractor refused its last start (no archive, for example): that attempt has failed.
     bool extractionRefused = false;
+    // The download of this run left the complete archive at m_archivePath. Nothing else is ever
+    // extracted: a Client.zip of an earlier run may be stale or planted.
+    bool archiveComplete = false;
+    // The whole exchange with the notice server may take this long before it counts as failed.
+    long serverInfoDeadlineMs;
 
 private:
     void TickDownloading();
     void TickExtracting();
+    void OnExtractionFailed();
+    // X:\DIR without a final backslash, and its staging folder X:\DIR.tolbe-new.
+    std::string ClientDirPath() const;
+    std::string StagingPath() const;
     void ShowPercent(int percent);
 
     CZorvDownloaderApp& m_app;
@@ -86,6 +97,9 @@ inline constexpr wchar_t kCaptionRetryQuestion[] = L"检查失败";
 inline constexpr wchar_t kTextExtractionFailed[] =
     L"解压客户端文件失败，请检查磁盘空间或文件权限后重试。";
 inline constexpr wchar_t kCaptionExtractionFailed[] = L"解压失败";
+inline constexpr wchar_t kTextGameStartFailed[] =
+    L"游戏启动失败，请检查游戏文件是否完整或是否被安全软件拦截后重试。";
+inline constexpr wchar_t kCaptionGameStartFailed[] = L"启动失败";
 
 // File names of the installation layout.
 inline constexpr char kArchiveName[] = "Client.zip";

@@ -1,28 +1,63 @@
 // The server-information request and its answer: vaskpc.txt from the notice server, decoded into
 // the server's version record.
 
+#include <string_view>
+
 #include "app/install_flow.h"
 #include "app/zorv_downloader_app.h"
 #include "config/config_store.h"
 #include "config/diagnostics.h"
+#include "net/server_info.h"
 #include "net/web_net.h"
+#include "platform/text.h"
 
 namespace {
 
 constexpr long kHttpOk = 200;
 
-// A name that stays one folder or file directly where the launcher puts it: not empty, no path
-// separator, no drive or stream colon, not "." or "..". The client directory and the game
-// executable must be such names, or the install decision would act on a drive's root (and
-// remove an "outdated" client directory that is the whole drive).
+// Names the Windows file system cannot hold as a plain entry: its devices, with or without an
+// extension ("CON", "nul.txt", "COM1").
+bool IsDeviceName(const std::string& name) {
+    const std::string stem = name.substr(0, name.find('.'));
+    for (const char* device : {"CON", "PRN", "AUX", "NUL"}) {
+        if (platform::EqualsNoCase(stem, device)) {
+            return true;
+        }
+    }
+    return stem.size() == 4 &&
+           (platform::StartsWithNoCase(stem, "COM") || platform::StartsWithNoCase(stem, "LPT")) &&
+           stem[3] >= '1' && stem[3] <= '9';
+}
+
+// A name that stays one folder or file directly where the launcher puts it, and the same one on
+// every host: valid text in the narrow encoding (or the files would go to one folder and the
+// configuration to another), not empty, not "." or "..", no path separator, drive or stream
+// colon, wildcard, quote, pipe or control character, no final dot or blank (Windows drops
+// them, so "Tolbe." would be "Tolbe"), and no device name. The client directory and the game
+// executable must be such names, or the install decision would act on a drive's root.
 bool IsPlainName(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." &&
-           name.find_first_of(std::string("\\/:\0", 4)) == std::string::npos;
+    if (name.empty() || name == "." || name == ".." || !platform::IsValidNarrowText(name) ||
+        name.back() == '.' || name.back() == ' ' || IsDeviceName(name)) {
+        return false;
+    }
+    for (const char c : name) {
+        if (static_cast<unsigned char>(c) < 0x20 ||
+            std::string_view("<>:\"/\\|?*").find(c) != std::string_view::npos) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // Why an answer is not usable, or nullptr when it is. Only a complete 200 answer whose body
 // decodes into a record naming a client directory and a game executable is one.
 const char* AnswerFault(const WebNetRequest& request, zorv_VersionCheck& serverRecord) {
+    if (request.responseTooLarge) {
+        return "the body is larger than a version record can be (over 1 MiB)";
+    }
+    if (request.timedOut) {
+        return "no complete answer within the deadline (a silent or trickling notice server)";
+    }
     if (!request.completed) {
         return "no complete answer (the notice server cannot be reached or broke off)";
     }
@@ -38,13 +73,24 @@ const char* AnswerFault(const WebNetRequest& request, zorv_VersionCheck& serverR
     if (!IsPlainName(serverRecord.client_dir()) || !IsPlainName(serverRecord.client_exe())) {
         return "client_dir or client_exe is not a plain name";
     }
+    // The game must be neither the launcher's own copy (which would overwrite the game with the
+    // launcher and start itself again and again) nor the configuration file.
+    if (platform::EqualsNoCase(serverRecord.client_exe(), kLauncherCopyName) ||
+        platform::EqualsNoCase(serverRecord.client_exe(), kConfigFileName)) {
+        return "client_exe names the launcher copy or the configuration file";
+    }
+    // A version is stored as text, up to its first NUL: one holding a NUL would never compare
+    // equal again, and every start would install anew.
+    if (serverRecord.version().find('\0') != std::string::npos) {
+        return "version holds a NUL byte";
+    }
     return nullptr;
 }
 
 }  // namespace
 
 void InstallFlow::RequestServerInfo() {
-    m_webNet.QueueGet(ServerInfoUrl(), &OnServerInfoResponse);
+    m_webNet.Queue(NewServerInfoRequest(&OnServerInfoResponse, serverInfoDeadlineMs));
 }
 
 bool InstallFlow::OnServerInfoResponse(WebNetRequest* request) {

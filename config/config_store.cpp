@@ -3,6 +3,7 @@
 #include "config/base64.h"
 #include "config/diagnostics.h"
 #include "config/file_helpers.h"
+#include "platform/directories.h"
 #include "platform/files.h"
 
 bool LoadConfig(zorv_VersionCheck& record) {
@@ -18,6 +19,16 @@ bool LoadConfigFrom(const std::string& dir, zorv_VersionCheck& record) {
         WriteDiagnosticLine(kDiagConfigParseFailed);
     }
     return true;
+}
+
+bool IsConfigFileIn(const std::string& dir) {
+    const std::string path = dir + kConfigFileName;
+    if (platform::EntryKindAt(path) != platform::EntryKind::RegularFile ||
+        !platform::ReadWholeFile(path, kMaxTextFileBytes)) {
+        return false;
+    }
+    zorv_VersionCheck record;
+    return RecordFromText(record, ReadFileText(path));
 }
 
 std::string ConfigFileBytes(const zorv_VersionCheck& record) {

@@ -18,6 +18,11 @@ bool LoadConfig(zorv_VersionCheck& record);
 // Always true: the caller goes on with whatever the record holds.
 bool LoadConfigFrom(const std::string& dir, zorv_VersionCheck& record);
 
+// Whether dir + "config.zorv" is a configuration file as the launcher writes it: a regular file
+// (not a link), readable, whose text decodes into a version record. Writes no diagnostic and
+// changes no record. This is what marks a folder as one of the launcher's installations.
+bool IsConfigFileIn(const std::string& dir);
+
 // Writes the record as dir + "config.zorv", replacing the file safely (platform::ReplaceFile):
 // true when the new file is in place; otherwise the diagnostic "保存配置文件失败！", false, and
 // the old file untouched.

@@ -30,7 +30,8 @@ bool IsUsbVolume(const std::wstring& drive) {
     return busType && *busType == platform::kBusTypeUsb;
 }
 
-void SelectInstallDrive(std::wstring& drive) {
+void SelectInstallDrive(std::wstring& drive,
+                        const std::function<bool(const std::wstring&)>& usable) {
     wchar_t list[kDriveListLength] = {};
     platform::LogicalDriveStrings(kDriveListLength, list);  // a failure leaves an empty list
 
@@ -46,7 +47,7 @@ void SelectInstallDrive(std::wstring& drive) {
             continue;
         }
         const auto freeBytes = platform::TotalFreeBytes(candidate);
-        if (!freeBytes || isSystemDrive) {
+        if (!freeBytes || isSystemDrive || (usable && !usable(candidate))) {
             continue;
         }
         const double freeGiB = static_cast<double>(*freeBytes) * kPerKiB * kPerKiB * kPerKiB;

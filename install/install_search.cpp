@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "config/config_store.h"
+#include "platform/directories.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "platform/volumes.h"
@@ -48,12 +50,22 @@ std::string FindInstalledDrive(const std::string& clientDir, const std::string& 
     for (const wchar_t* entry = list.data(); *entry != L'\0';) {
         const std::wstring root(entry);
         const std::string narrowRoot = platform::WideToNarrow(root);
-        if (platform::PathExists(ProbePath(narrowRoot, clientDir, clientExe))) {
+        if (platform::PathExists(ProbePath(narrowRoot, clientDir, clientExe)) &&
+            IsLauncherInstallation(narrowRoot + clientDir + "\\", clientExe)) {
             return narrowRoot;
         }
         entry += root.size() + 1;
     }
     return std::string();
+}
+
+bool IsLauncherInstallation(const std::string& clientDir, const std::string& clientExe) {
+    using platform::EntryKind;
+    // The folder is looked at without its final backslash, so that a link is seen as a link.
+    const std::string folder = clientDir.substr(0, clientDir.find_last_not_of('\\') + 1);
+    return platform::EntryKindAt(folder) == EntryKind::Directory &&
+           platform::EntryKindAt(clientDir + clientExe) == EntryKind::RegularFile &&
+           IsConfigFileIn(clientDir);
 }
 
 bool SameVersion(const std::string& installed, const std::string& server) {

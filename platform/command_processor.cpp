@@ -13,10 +13,6 @@ constexpr std::string_view kDeleteCommand = "del";
 constexpr int kCommandSucceeded = 0;
 constexpr int kCommandFailed = 1;
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && StartsWithNoCase(a, b);
-}
-
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }

@@ -1,5 +1,6 @@
 #pragma once
-// Folder operations on Windows-form paths: listing and removal (creation: archive_files.h).
+// Folder operations on Windows-form paths: listing, removal, what an entry is, and moving
+// entries within a drive (creation: archive_files.h).
 
 #include <optional>
 #include <string>
@@ -22,5 +23,22 @@ std::optional<std::vector<DirectoryEntry>> ListDirectory(std::wstring_view windo
 // RemoveDirectoryW: removes an empty folder, or a link to a folder (the link, not the target).
 // False for anything else, a folder that is not empty included.
 bool RemoveEmptyDirectory(std::wstring_view windowsDirectory);
+
+// What is at a path itself; a link is reported as a link and never followed.
+enum class EntryKind { Missing, RegularFile, Directory, Link, Other };
+
+// The kind of the entry at the path (lstat). Missing also when the path maps to no host path or
+// cannot be examined.
+EntryKind EntryKindAt(std::string_view windowsPath);
+
+// Renames one entry (a file, a folder or a link, which is moved as the link) to `to`, within one
+// drive. Never replaces: false (errno EEXIST) when anything is already at `to`, and false when
+// the two paths lie on different file systems or either maps to no host path.
+bool MoveEntry(std::string_view from, std::string_view to);
+
+// Renames the file at `from` over the file or link at `to` in one step, so that `to` always
+// names either the old file or the new one (a link at `to` is replaced, never followed). False,
+// with nothing changed, when `from` is not a regular file, `to` is a folder, or the rename fails.
+bool MoveFileOver(std::string_view from, std::string_view to);
 
 }  // namespace platform

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <memory>
 
 #include "platform/paths.h"
@@ -77,6 +78,62 @@ bool RemoveEmptyDirectory(std::wstring_view windowsDirectory) {
         return ::unlink(hostPath->c_str()) == 0;
     }
     return ::rmdir(hostPath->c_str()) == 0;
+}
+
+EntryKind EntryKindAt(std::string_view windowsPath) {
+    const auto hostPath = ToHostPath(windowsPath);
+    struct stat info;
+    if (!hostPath || ::lstat(hostPath->c_str(), &info) != 0) {
+        return EntryKind::Missing;
+    }
+    if (S_ISLNK(info.st_mode)) {
+        return EntryKind::Link;
+    }
+    if (S_ISREG(info.st_mode)) {
+        return EntryKind::RegularFile;
+    }
+    return S_ISDIR(info.st_mode) ? EntryKind::Directory : EntryKind::Other;
+}
+
+bool MoveEntry(std::string_view from, std::string_view to) {
+    const auto hostFrom = ToHostPath(from);
+    const auto hostTo = ToHostPath(to);
+    if (!hostFrom || !hostTo) {
+        errno = ENOENT;
+        return false;
+    }
+    if (::renameat2(AT_FDCWD, hostFrom->c_str(), AT_FDCWD, hostTo->c_str(), RENAME_NOREPLACE) ==
+        0) {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return false;
+    }
+    // A file system without the no-replace rename: look first. A plain rename would put a folder
+    // over an empty folder, or a file over a file.
+    struct stat info;
+    if (::lstat(hostTo->c_str(), &info) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return ::rename(hostFrom->c_str(), hostTo->c_str()) == 0;
+}
+
+bool MoveFileOver(std::string_view from, std::string_view to) {
+    const auto hostFrom = ToHostPath(from);
+    const auto hostTo = ToHostPath(to);
+    struct stat source;
+    if (!hostFrom || !hostTo || ::lstat(hostFrom->c_str(), &source) != 0) {
+        errno = ENOENT;
+        return false;
+    }
+    struct stat target;
+    if (!S_ISREG(source.st_mode) ||
+        (::lstat(hostTo->c_str(), &target) == 0 && S_ISDIR(target.st_mode))) {
+        errno = EINVAL;
+        return false;
+    }
+    return ::rename(hostFrom->c_str(), hostTo->c_str()) == 0;
 }
 
 }  // namespace platform

@@ -19,8 +19,17 @@ std::string WideToNarrow(std::wstring_view wide);
 // True when the bytes are well-formed UTF-8 (no overlong forms, no surrogates).
 bool IsValidUtf8(std::string_view bytes);
 
+// True when the bytes are valid text in the narrow encoding (the ANSI code page; UTF-8 on
+// POSIX): every byte sequence stands for a character, so the text survives a round trip through
+// wide strings unchanged.
+bool IsValidNarrowText(std::string_view bytes);
+
 // True when `text` begins with `prefix`, ASCII letters compared without regard to case, as
 // Windows compares drive letters, URL schemes and command words.
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+
+// True when both texts are equal, ASCII letters compared without regard to case, as Windows
+// compares file names.
+bool EqualsNoCase(std::string_view a, std::string_view b);
 
 }  // namespace platform

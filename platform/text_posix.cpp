@@ -123,4 +123,8 @@ bool IsValidUtf8(std::string_view bytes) {
     return true;
 }
 
+bool IsValidNarrowText(std::string_view bytes) {
+    return IsValidUtf8(bytes);
+}
+
 }  // namespace platform

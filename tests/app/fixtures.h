@@ -2,7 +2,12 @@
 // The sample client the flow tests install: a game that notes where it was started, and a few
 // data files in nested folders.
 
+#include <chrono>
+#include <filesystem>
+#include <map>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "config/version_record.h"
 #include "tests/support/temp_dir.h"
@@ -30,6 +35,60 @@ inline std::string ClientArchive() {
                                  {"data/maps/north.txt", kMapData, 0100644},
                                  {"readme.txt", "Tolbe", 0}});
     return ReadHostFile(dir.Join("c.zip"));
+}
+
+// The game runs detached; waits (boundedly) for its note and returns the folder it was started
+// in.
+inline std::string WaitForGameNote(const std::string& hostDir) {
+    const std::string note = hostDir + "/started.txt";
+    for (int i = 0; i < 5000; ++i) {
+        if (HostPathExists(note)) {
+            const std::string text = ReadHostFile(note);
+            if (!text.empty() && text.back() == '\n') {
+                return text.substr(0, text.size() - 1);
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return "<the game did not start>";
+}
+
+// Everything below a host folder, by relative path: "file <bytes>", "dir", "link <target>" or
+// "other". Links are recorded, never followed.
+using TreeSnapshot = std::map<std::string, std::string>;
+
+inline TreeSnapshot SnapshotTree(const std::string& hostRoot) {
+    namespace fs = std::filesystem;
+    TreeSnapshot tree;
+    if (!fs::exists(fs::symlink_status(hostRoot))) {
+        return tree;
+    }
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(hostRoot)) {
+        const std::string relative = fs::relative(entry.path(), hostRoot).string();
+        const fs::file_status status = entry.symlink_status();
+        if (fs::is_symlink(status)) {
+            tree[relative] = "link " + fs::read_symlink(entry.path()).string();
+        } else if (fs::is_directory(status)) {
+            tree[relative] = "dir";
+        } else if (fs::is_regular_file(status)) {
+            tree[relative] = "file " + ReadHostFile(entry.path().string());
+        } else {
+            tree[relative] = "other";
+        }
+    }
+    return tree;
+}
+
+// The snapshot without the entries at or below the given relative paths.
+inline TreeSnapshot Without(TreeSnapshot tree, const std::vector<std::string>& prefixes) {
+    for (auto it = tree.begin(); it != tree.end();) {
+        bool dropped = false;
+        for (const std::string& prefix : prefixes) {
+            dropped = dropped || it->first == prefix || it->first.rfind(prefix + "/", 0) == 0;
+        }
+        it = dropped ? tree.erase(it) : std::next(it);
+    }
+    return tree;
 }
 
 }  // namespace tolbe_test

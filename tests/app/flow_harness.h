@@ -36,12 +36,33 @@ public:
             std::unique_lock<std::mutex> hold(m_lock);
             m_released.wait(hold, [this] { return !m_holdNotice; });
             res.status = m_noticeStatus;
-            res.set_content(m_noticeBody, "text/plain");
+            if (!m_trickleNotice) {
+                res.set_content(m_noticeBody, "text/plain");
+                return;
+            }
+            // One byte every 100 ms of a body announced at 1 MiB: a notice server that never
+            // quite stops talking. Ends when the launcher hangs up or the server stops.
+            res.set_content_provider(
+                1 << 20, "text/plain", [this](size_t, size_t, httplib::DataSink& sink) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                    return !m_stopping && sink.write("A", 1);
+                });
         });
         m_server.Get("/Client.zip", [this](const httplib::Request&, httplib::Response& res) {
             ++archiveRequests;
             std::lock_guard<std::mutex> hold(m_lock);
             res.status = m_archiveStatus;
+            if (m_cutAfter != 0) {
+                // The full length is announced, then the connection closes early.
+                const std::string body = m_archive.substr(0, m_cutAfter);
+                const size_t announced = m_archive.size();
+                res.set_content_provider(announced, "application/zip",
+                                         [body](size_t offset, size_t, httplib::DataSink& sink) {
+                                             return offset == 0 &&
+                                                    sink.write(body.data(), body.size());
+                                         });
+                return;
+            }
             if (m_stallAfter == 0) {
                 res.set_content(m_archive, "application/zip");
                 return;
@@ -70,6 +91,7 @@ public:
         }
     }
     ~LoopbackServer() {
+        m_stopping = true;
         ReleaseNotice();
         ReleaseArchive();
         m_server.stop();
@@ -101,6 +123,18 @@ public:
         m_released.notify_all();
     }
 
+    // Notice answers trickle one byte every 100 ms (see the handler).
+    void TrickleNotice() {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_trickleNotice = true;
+    }
+
+    // Archive answers announce the whole archive but send only its first `bytes`, then close.
+    void CutArchiveAfter(size_t bytes) {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_cutAfter = bytes;
+    }
+
     // Archive answers send this many bytes, then stall until released.
     void StallArchiveAfter(size_t bytes) {
         std::lock_guard<std::mutex> hold(m_lock);
@@ -125,7 +159,10 @@ private:
     std::mutex m_lock;
     std::condition_variable m_released;
     bool m_holdNotice = false;
+    bool m_trickleNotice = false;
+    std::atomic<bool> m_stopping{false};
     size_t m_stallAfter = 0;
+    size_t m_cutAfter = 0;
     int m_noticeStatus = 404;
     std::string m_noticeBody;
     int m_archiveStatus = 404;

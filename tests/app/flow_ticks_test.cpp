@@ -98,7 +98,7 @@ TEST(FlowTicks, LaunchGameActsOnce) {
     EXPECT_EQ(record.version(), "2.0");
 }
 
-TEST(FlowTicks, GameThatCannotStartLeavesTheWindowOpen) {
+TEST(FlowTicks, GameThatCannotStartIsToldAndLeavesTheWindowOpen) {
     FlowHarness h;
     h.flow->Start(h.view);
     h.app.m_serverRecord = ServerRecord("2.0");
@@ -109,6 +109,10 @@ TEST(FlowTicks, GameThatCannotStartLeavesTheWindowOpen) {
     EXPECT_TRUE(h.flow->LaunchGame());
     EXPECT_EQ(h.view.endDialogCalls, 0);
     EXPECT_EQ(h.flow->m_flowState, Launching);
+    ASSERT_EQ(h.view.boxes.size(), 1u);
+    EXPECT_EQ(h.view.boxes[0].text, kTextGameStartFailed);
+    EXPECT_EQ(h.view.boxes[0].caption, kCaptionGameStartFailed);
+    EXPECT_EQ(h.view.boxes[0].flags, kMbOk | kMbIconHand);
     EXPECT_TRUE(h.flow->IsFinished());
     EXPECT_FALSE(HostPathExists(h.Host(R"(D:\Tolbe\vasktolbe.exe)")));
     EXPECT_FALSE(HostPathExists(h.temp.Join("desktop/Tolbe.desktop")));

@@ -13,21 +13,6 @@
 namespace tolbe_test {
 namespace {
 
-// The game runs detached; wait (boundedly) for its note.
-std::string WaitForGameNote(const std::string& hostDir) {
-    const std::string note = hostDir + "/started.txt";
-    for (int i = 0; i < 5000; ++i) {
-        if (HostPathExists(note)) {
-            const std::string text = ReadHostFile(note);
-            if (!text.empty() && text.back() == '\n') {
-                return text.substr(0, text.size() - 1);
-            }
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return "<the game did not start>";
-}
-
 void InstallCurrentClient(FlowHarness& h, const std::string& drive, const std::string& version) {
     const std::string dir = h.Host(drive + R"(\Tolbe)");
     WriteHostFile(dir + "/tolbe.exe", kGameScript);

@@ -1,0 +1,45 @@
+#pragma once
+// A new client is extracted beside the client directory, into a staging folder on the same
+// drive, and replaces the installation only once it is complete. An update that fails on the way
+// (a download that breaks off, a damaged archive, a full disk) leaves the old installation
+// exactly as it was: its files, its config.zorv, its launcher copy and so its shortcut.
+//
+// On drive X, with DIR the client directory's name (paths in Windows form):
+//   X:\DIR                the installation
+//   X:\DIR.tolbe-new      the staging folder the archive is extracted into
+//   X:\DIR.tolbe-old      the old installation's entries while the new ones move in
+// Both side folders carry a marker file (kSideFolderMarker) from the moment they are made. The
+// launcher removes such a folder only when its marker is in it, so that a folder of somebody
+// else's that happens to carry the name is never touched.
+
+#include <string>
+
+inline constexpr char kSideFolderMarker[] = ".tolbe-side-folder";
+
+// The staging and backup folders of a client directory given without a final backslash:
+// StagingFolderOf("D:\\Tolbe") == "D:\\Tolbe.tolbe-new", BackupFolderOf: "D:\\Tolbe.tolbe-old".
+std::string StagingFolderOf(const std::string& clientDir);
+std::string BackupFolderOf(const std::string& clientDir);
+
+// Makes the side folder anew, empty but for its marker: a leftover one of an earlier run (with
+// its marker) is removed first. False when the folder cannot be made, or when something without
+// the marker (a folder of somebody else's, a file, a link) holds the name; that is left alone.
+bool PrepareSideFolder(const std::string& folder);
+
+// Removes a side folder (with its marker) and everything in it; anything else at the path is
+// left alone. True when no side folder of the launcher's remains there.
+bool DiscardSideFolder(const std::string& folder);
+
+// Moves the complete client from the staging folder into clientDir (without a final backslash).
+// The staging folder must hold a config.zorv.
+// - Nothing at clientDir: the folder is made, and every entry of the staging folder moves in.
+// - clientDir is one of the launcher's installations (the caller has checked): its entries move
+//   into the backup folder, the new ones move in, the new config.zorv replaces the old one last
+//   (so that until then the folder still reads as the old version), and the backup folder goes.
+// `keepInPlace` (the launcher copy's name, compared without regard to ASCII case) is neither
+// moved out nor in: the running launcher may be that very file, and the shortcut keeps a target
+// throughout. Anything else at clientDir is refused.
+// On any failure every entry moved so far goes back where it was, so that clientDir holds
+// exactly what it held before; false. The staging folder is left for the caller to discard.
+bool ReplaceClientWithStaged(const std::string& staging, const std::string& clientDir,
+                             bool clientDirIsInstallation, const std::string& keepInPlace);

@@ -1,0 +1,184 @@
+// Updates that fail on the way: whatever breaks (the archive server, the archive, the disk),
+// the old installation stays exactly as it was and still starts, and nothing of the new client
+// is left behind. Archives of an earlier run, and links planted where the launcher writes, are
+// never trusted.
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "config/config_store.h"
+#include "platform/processes.h"
+#include "tests/app/fixtures.h"
+#include "tests/app/flow_harness.h"
+
+namespace tolbe_test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kOldDir[] = R"(D:\Tolbe)";
+
+// Version 0.9 on D:, as an earlier run of the launcher left it: the game, its data, the
+// configuration, the launcher copy and the shortcut to that copy.
+void InstallOldClient(FlowHarness& h) {
+    const std::string dir = h.Host(kOldDir);
+    WriteHostFile(dir + "/tolbe.exe", kGameScript);
+    ::chmod((dir + "/tolbe.exe").c_str(), 0755);
+    WriteHostFile(dir + "/old.dat", "from the old client");
+    WriteHostFile(dir + "/data/maps/north.txt", "the old map");
+    WriteHostFile(dir + "/vasktolbe.exe", "the old launcher copy");
+    ::chmod((dir + "/vasktolbe.exe").c_str(), 0755);
+    zorv_VersionCheck installed;
+    installed.set_version("0.9");
+    installed.set_spare_text_3("kept by the installation");
+    WriteHostFile(dir + "/config.zorv", ConfigFileBytes(installed));
+    WriteHostFile(h.temp.Join("desktop/Tolbe.desktop"),
+                  "[Desktop Entry]\nExec=" + dir + "/vasktolbe.exe\n");
+}
+
+std::string Archive(const std::vector<ZipEntry>& entries) {
+    TempDir dir;
+    WriteZip(dir.Join("c.zip"), entries);
+    return ReadHostFile(dir.Join("c.zip"));
+}
+
+// A client whose map is stored uncompressed and then changed: its checksum no longer holds.
+std::string ArchiveWithBadChecksum() {
+    TempDir dir;
+    WriteZip(dir.Join("c.zip"), {{"tolbe.exe", kGameScript, 0100755},
+                                 {"data/maps/north.txt", kMapData, 0100644, true}});
+    PatchHostFile(dir.Join("c.zip"), kMapData, "map of the NORTHERN valley");
+    return ReadHostFile(dir.Join("c.zip"));
+}
+
+// Runs the flow to its end and checks the failure: one extraction-failure box, the old
+// installation and its shortcut as they were, nothing of the new client on the drive.
+void ExpectFailedUpdateKeepsOldClient(FlowHarness& h, const TreeSnapshot& before,
+                                      const std::string& name) {
+    ASSERT_TRUE(h.TickUntilState(Stopped)) << name;
+    ASSERT_EQ(h.view.boxes.size(), 1u) << name;
+    EXPECT_EQ(h.view.boxes[0].text, kTextExtractionFailed) << name;
+    EXPECT_EQ(SnapshotTree(h.temp.path()), before) << name;
+    EXPECT_FALSE(HostPathExists(h.Host(kOldDir) + "/started.txt")) << name;
+}
+
+// The old installation still starts through its shortcut: the shortcut's target, run while the
+// notice server names the installed version, launches the old game in its folder.
+void ExpectOldClientStarts(FlowHarness& h, const std::string& name) {
+    const std::string dir = h.Host(kOldDir);
+    const std::string shortcut = ReadHostFile(h.temp.Join("desktop/Tolbe.desktop"));
+    ASSERT_NE(shortcut.find(dir + "/vasktolbe.exe"), std::string::npos) << name;
+    ASSERT_TRUE(HostPathExists(dir + "/vasktolbe.exe")) << name;
+
+    h.Publish(ServerRecord("0.9"));
+    RecordingView view;
+    InstallFlow flow(h.app, h.webNet);
+    flow.Start(view);
+    for (int i = 0; i < 20000 && view.endDialogCalls == 0; ++i) {
+        flow.Tick();
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
+    }
+    EXPECT_EQ(view.endDialogCalls, 1) << name;
+    EXPECT_EQ(flow.m_archivePath, "") << name;  // no download: the installation is current
+    EXPECT_EQ(WaitForGameNote(dir), dir) << name;
+}
+
+TEST(FailedUpdates, WhateverBreaksTheOldInstallationStaysAndStillStarts) {
+    const struct {
+        const char* name;
+        int status;
+        std::string archive;
+        size_t cutAfter;  // 0: the whole body
+    } cases[] = {
+        {"archive not found", 404, "no such file", 0},
+        {"server error", 500, "internal error", 0},
+        {"download cut in half", 200, ClientArchive(), ClientArchive().size() / 2},
+        {"checksum fails", 200, ArchiveWithBadChecksum(), 0},
+        {"no game executable", 200, Archive({{"data/maps/north.txt", kMapData, 0100644}}), 0},
+        {"the game in other letters", 200, Archive({{"TOLBE.EXE", kGameScript, 0100755}}), 0},
+        {"the game is a folder", 200, Archive({{"tolbe.exe/", "", 040755}}), 0},
+        {"an empty archive", 200, Archive({}), 0},
+    };
+    for (const auto& c : cases) {
+        FlowHarness h;
+        InstallOldClient(h);
+        const TreeSnapshot before = SnapshotTree(h.temp.path());
+        h.Publish(ServerRecord("1.0"));
+        h.server.SetArchive(c.status, c.archive);
+        if (c.cutAfter != 0) {
+            h.server.CutArchiveAfter(c.cutAfter);
+        }
+        h.Open();
+        ExpectFailedUpdateKeepsOldClient(h, before, c.name);
+        ExpectOldClientStarts(h, c.name);
+    }
+}
+
+// Restores the file-size limit when it goes.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        const rlimit limit{bytes, m_saved.rlim_max};
+        m_applied = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &m_saved); }
+    bool applied() const { return m_applied; }
+
+private:
+    rlimit m_saved{};
+    bool m_applied = false;
+};
+
+TEST(FailedUpdates, ADiskThatFillsDuringTheExtractionKeepsTheOldInstallation) {
+    FlowHarness h;
+    InstallOldClient(h);
+    const TreeSnapshot before = SnapshotTree(h.temp.path());
+    h.Publish(ServerRecord("1.0"));
+    // 8 MiB of zeros pack into a few KiB: the archive fits, the extracted client does not.
+    h.server.SetArchive(200, Archive({{"tolbe.exe", kGameScript, 0100755},
+                                      {"data/big.bin", std::string(8 << 20, '\0'), 0100644}}));
+    platform::ReportFileSizeLimitAsWriteError();
+    {
+        // No file of this process may grow past 1 MiB, as on a disk that fills up.
+        FileSizeLimit limit(1 << 20);
+        ASSERT_TRUE(limit.applied());
+        h.Open();
+        ExpectFailedUpdateKeepsOldClient(h, before, "disk full");
+    }
+    ExpectOldClientStarts(h, "disk full");
+}
+
+TEST(FailedUpdates, AnArchiveOfAnEarlierRunIsNeverInstalled) {
+    FlowHarness h;  // no installation: the new client would go to E:
+    WriteHostFile(h.Host(R"(E:\Client.zip)"), ClientArchive());  // complete, but not this run's
+    h.Publish(ServerRecord("1.0"));
+    h.server.SetArchive(404, "gone");
+    h.Open();
+    ASSERT_TRUE(h.TickUntilState(Stopped));
+    ASSERT_EQ(h.view.boxes.size(), 1u);
+    EXPECT_EQ(h.view.boxes[0].text, kTextExtractionFailed);
+    EXPECT_FALSE(HostPathExists(h.Host(R"(E:\Tolbe)")));
+    EXPECT_FALSE(HostPathExists(h.Host(R"(E:\Client.zip)")));
+    EXPECT_TRUE(fs::is_empty(h.Host(R"(E:\)")));
+}
+
+TEST(FailedUpdates, ALinkPlantedAtTheArchiveIsNeverWrittenThrough) {
+    FlowHarness h;
+    WriteHostFile(h.temp.Join("canary/keep.txt"), "the player's own file");
+    fs::create_symlink(h.temp.Join("canary/keep.txt"), h.Host(R"(E:\Client.zip)"));
+    fs::create_symlink(h.temp.Join("canary/keep.txt"), h.Host(R"(E:\Client.zip.part)"));
+    h.Publish(ServerRecord("1.0"));
+    h.server.SetArchive(200, ClientArchive());
+    h.Open();
+    ASSERT_TRUE(h.TickUntil([&] { return h.view.endDialogCalls > 0; }));
+    EXPECT_EQ(ReadHostFile(h.temp.Join("canary/keep.txt")), "the player's own file");
+    EXPECT_EQ(ReadHostFile(h.Host(R"(E:\Tolbe\data\maps\north.txt)")), kMapData);
+}
+
+}  // namespace
+}  // namespace tolbe_test
