@@ -1,6 +1,5 @@
 #include "archive/zip_implement.h"
 
-#include <algorithm>
 #include <exception>
 #include <optional>
 
@@ -13,8 +12,6 @@
 #include "platform/text.h"
 
 namespace {
-
-constexpr char kSeparator = '\\';
 
 bool IsSeparator(char c) {
     return c == '/' || c == '\\';
@@ -106,7 +103,7 @@ void CZipImplement::UnzipThread() {
         return;
     }
     if (!DirectoryExists(m_destDir)) {
-        platform::MakeDirectoryAt(destDir);
+        MakeDirs(destDir);
     }
     bool extracted = false;
     try {
@@ -118,6 +115,11 @@ void CZipImplement::UnzipThread() {
 }
 
 bool CZipImplement::UnzipAll(std::string zipPath, std::string destDir) {
+    // Held open for the whole run: every entry is written below it by name, never through a link.
+    std::optional<platform::ExtractionTarget> target = platform::ExtractionTarget::Open(destDir);
+    if (!target) {
+        return false;
+    }
     const ArchiveHandle archive = OpenArchive(zipPath);
     if (!archive) {
         if (!IsEmptyZipArchive(zipPath)) {
@@ -152,7 +154,7 @@ bool CZipImplement::UnzipAll(std::string zipPath, std::string destDir) {
     m_doneEntries.store(1, std::memory_order_relaxed);
 
     for (uint64_t i = 0; i < entries; ++i) {
-        if (!UnzipCurrentFile(archive.get(), destDir.c_str())) {
+        if (!UnzipCurrentFile(archive.get(), *target)) {
             return false;
         }
         if (i + 1 < entries && unzGoToNextFile(archive.get()) != UNZ_OK) {
@@ -164,6 +166,11 @@ bool CZipImplement::UnzipAll(std::string zipPath, std::string destDir) {
 }
 
 bool CZipImplement::UnzipCurrentFile(unzFile archive, const char* destDir) {
+    std::optional<platform::ExtractionTarget> target = platform::ExtractionTarget::Open(destDir);
+    return target && UnzipCurrentFile(archive, *target);
+}
+
+bool CZipImplement::UnzipCurrentFile(unzFile archive, platform::ExtractionTarget& target) {
     unz_file_info64 info{};
     std::string name;
     if (!ReadCurrentEntry(archive, info, name)) {
@@ -172,21 +179,14 @@ bool CZipImplement::UnzipCurrentFile(unzFile archive, const char* destDir) {
     if (name.empty() || !EntryNameStaysInside(name)) {
         return false;
     }
-    std::string path = std::string(destDir) + kSeparator + name;
-    std::replace(path.begin(), path.end(), '/', kSeparator);
     if (IsSeparator(name.back())) {
-        return MakeDirs(path);  // a directory entry: no file
+        return target.MakeFolders(name);  // a directory entry: no file
     }
 
-    // Most entries go into a folder that exists already; the folders along the path are made
-    // only when the file cannot be created without them.
+    // The folders along the name are made or entered first; a link or a file in the place of
+    // one fails the entry, so nothing is written where it points.
     const unsigned mode = EntryFileMode(info.version, info.external_fa);
-    std::optional<platform::ExtractedFile> file = platform::ExtractedFile::Create(path, mode);
-    const size_t lastSeparator = path.rfind(kSeparator);
-    if (!file && lastSeparator != std::string::npos) {
-        MakeDirs(path.substr(0, lastSeparator));
-        file = platform::ExtractedFile::Create(path, mode);
-    }
+    std::optional<platform::ExtractedFile> file = target.CreateFile(name, mode);
     if (!file) {
         return false;
     }

@@ -17,6 +17,10 @@
 #include <thread>
 #include <vector>
 
+namespace platform {
+class ExtractionTarget;
+}
+
 class CZipImplement {
 public:
     // Values of m_state, as GetProgress returns them.
@@ -57,20 +61,26 @@ public:
     // counter against the number of entries; 0 in every other state. Main thread only.
     int GetProgress(int* percent);
 
-    // The worker's body: extracts m_zipPath into m_destDir (creating that directory when it is
-    // missing), then zeroes the counters and writes the final state (done or failed) last.
+    // The worker's body: extracts m_zipPath into m_destDir (creating that directory, and the
+    // folders above it, when it is missing), then zeroes the counters and writes the final state
+    // (done or failed) last.
     void UnzipThread();
 
     // Extracts every entry of the archive (narrow Windows-form paths) in order: a first pass
     // sums the entries' sizes, a second writes them. Stops at the first entry that fails; what
     // was written before stays. True when every entry was extracted (also for no entries); an
-    // archive that claims more entries than it holds fails at the first missing one.
+    // archive that claims more entries than it holds fails at the first missing one. destDir
+    // must be a directory itself, not a symbolic link to one: otherwise nothing is written and
+    // the result is false.
     bool UnzipAll(std::string zipPath, std::string destDir);
 
     // Extracts the archive's current entry below destDir: a name ending in "/" or "\" makes a
-    // directory, any other a file (its folders first, an existing file replaced). False, with
-    // nothing written for it, when the name is empty or could lead outside destDir; false too
-    // when the entry cannot be read, its data is damaged (checksum or size mismatch), or the
+    // directory, any other a file (its folders first, an existing file replaced). No link is
+    // followed on the way: destDir, and every folder below it that the name passes through, must
+    // be a directory (or missing, and then it is made). False, with nothing written for it, when
+    // the name is empty or could lead outside destDir, or when destDir or one of those folders
+    // is a symbolic link, a file or anything else than a directory, or cannot be made; false
+    // too when the entry cannot be read, its data is damaged (checksum or size mismatch), or the
     // file cannot be created or fully written (its first bytes may then stay).
     bool UnzipCurrentFile(unzFile archive, const char* destDir);
 
@@ -90,6 +100,8 @@ public:
     void SetProgressHook(ProgressHook hook);
 
 private:
+    // UnzipCurrentFile below a target that is already open.
+    bool UnzipCurrentFile(unzFile archive, platform::ExtractionTarget& target);
     void AddWrittenBytes(uint64_t count);
 
     std::atomic<int32_t> m_totalEntries{0};  // entries in the archive; 0 until the first pass

@@ -1,11 +1,13 @@
 #pragma once
 // The few file-system operations the archive extractor needs, on Windows-form paths: asking
 // whether a file or a directory is there, making one directory, reading the archive at any
-// offset, and writing one extracted file.
+// offset, and writing the extracted folders and files below the client directory without ever
+// following a link.
 // A path that maps to no host path (see platform/paths.h) exists nowhere and cannot be written.
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string_view>
 
@@ -54,17 +56,10 @@ private:
     int m_fd;
 };
 
-// A regular file being written from start to end; closed when the object goes.
+// A regular file being written from start to end (made by ExtractionTarget::CreateFile); closed
+// when the object goes.
 class ExtractedFile {
 public:
-    // Creates a new, empty regular file at the path with the permission bits `mode` (limited to
-    // kFilePermissionMask, less the umask). A file or a symbolic link already at the path is
-    // removed first (a link is never followed, so whatever it points to stays untouched), which
-    // also replaces read-only files and programs that are running. Fails (nullopt, errno set)
-    // when the path maps to no host path, names a directory, or its folder is missing or not
-    // writable.
-    static std::optional<ExtractedFile> Create(std::string_view windowsPath, unsigned mode);
-
     ExtractedFile(ExtractedFile&& other) noexcept;
     ExtractedFile& operator=(ExtractedFile&& other) noexcept;
     ExtractedFile(const ExtractedFile&) = delete;
@@ -80,8 +75,52 @@ public:
     bool Close();
 
 private:
+    friend class ExtractionTarget;
     explicit ExtractedFile(int fd) : m_fd(fd) {}
     int m_fd;
+};
+
+// The client directory an extraction writes into, held open. Every folder and file below it is
+// reached from it one name at a time, and a symbolic link met on the way is never followed: an
+// entry cannot be written outside the directory through a link that the folder already holds
+// (planted by anyone, or left by an earlier program), whatever the link points to.
+//
+// Relative paths name places below the directory, their components separated by "\" or "/";
+// empty and "." components are skipped. A path with a ".." component or a NUL byte is refused
+// (EINVAL): entry names are checked before they get here, so such a path is never expected.
+class ExtractionTarget {
+public:
+    // Opens the existing directory at the path. nullopt (errno set) when the path maps to no host
+    // path, nothing is there, or what is there is a symbolic link (even one to a directory) or
+    // anything else than a directory. The folders above it are the launcher's own choice (a
+    // drive's root and the client directory's name) and are taken as they are.
+    static std::optional<ExtractionTarget> Open(std::string_view windowsPath);
+
+    ExtractionTarget(ExtractionTarget&& other) noexcept;
+    ExtractionTarget& operator=(ExtractionTarget&& other) noexcept;
+    ExtractionTarget(const ExtractionTarget&) = delete;
+    ExtractionTarget& operator=(const ExtractionTarget&) = delete;
+    ~ExtractionTarget();
+
+    // Makes every folder along the relative path (a\b: a, then a\b) with the usual permissions
+    // (0777 less the umask), entering those that exist. False (errno set) when one cannot be
+    // made, or something else than a folder is in its place (a symbolic link, a file); the
+    // folders before it stay.
+    bool MakeFolders(std::string_view relativePath);
+
+    // Creates a new, empty regular file at the relative path with the permission bits `mode`
+    // (limited to kFilePermissionMask, less the umask), making its folders first as MakeFolders
+    // does. A file or a symbolic link already at the path is removed first (a link is never
+    // followed, so whatever it points to stays untouched), which also replaces read-only files
+    // and programs that are running. nullopt (errno set) when a folder fails as in MakeFolders,
+    // the path names no file (it is empty) or a directory, or the folder is not writable.
+    std::optional<ExtractedFile> CreateFile(std::string_view relativePath, unsigned mode);
+
+private:
+    struct Folders;  // the open directory and the last folder entered below it
+    explicit ExtractionTarget(std::unique_ptr<Folders> folders);
+
+    std::unique_ptr<Folders> m_folders;
 };
 
 }  // namespace platform

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <string>
+#include <vector>
 
 #include "platform/paths.h"
 #include "platform/posix_io.h"
@@ -16,6 +17,40 @@ namespace {
 bool StatAt(std::string_view windowsPath, struct stat& info) {
     const std::optional<std::string> hostPath = ToHostPath(windowsPath);
     return hostPath && ::stat(hostPath->c_str(), &info) == 0;
+}
+
+// A folder is held only to reach names inside it, which needs no read permission where the host
+// can open it for that alone. O_NOFOLLOW: a link in a folder's place fails the open.
+#ifdef O_PATH
+constexpr int kFolderOpenFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+#else
+constexpr int kFolderOpenFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+#endif
+
+// Opens the folder `name` inside the folder `parent`, making it first when nothing is there.
+int EnterOrMakeFolder(int parent, const std::string& name) {
+    int fd = ::openat(parent, name.c_str(), kFolderOpenFlags);
+    if (fd < 0 && errno == ENOENT) {
+        // Someone else making it meanwhile is as good as making it; anything else that appears
+        // there (a link, a file) fails the open below.
+        if (::mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST) {
+            return -1;
+        }
+        fd = ::openat(parent, name.c_str(), kFolderOpenFlags);
+    }
+    return fd;
+}
+
+// The components of a relative path below an extraction target; false (EINVAL) for one that
+// climbs with ".." or holds a NUL byte, which the host would cut short.
+bool RelativeComponents(std::string_view relativePath, std::vector<std::string_view>& parts) {
+    bool climbed = false;
+    parts = PathComponents(relativePath, PathForm::Windows, &climbed);
+    if (climbed || relativePath.find('\0') != std::string_view::npos) {
+        errno = EINVAL;
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -99,25 +134,6 @@ std::optional<uint64_t> ArchiveInputFile::Size() {
     return static_cast<uint64_t>(info.st_size);
 }
 
-std::optional<ExtractedFile> ExtractedFile::Create(std::string_view windowsPath, unsigned mode) {
-    const std::optional<std::string> hostPath = ToHostPath(windowsPath);
-    if (!hostPath) {
-        errno = ENOENT;
-        return std::nullopt;
-    }
-    // Removing first, then creating exclusively, never follows a link at the path and never
-    // writes into a file that another name (a hard link) or a running program still uses.
-    if (::unlink(hostPath->c_str()) != 0 && errno != ENOENT) {
-        return std::nullopt;  // a directory, or a folder without write permission
-    }
-    const int fd = ::open(hostPath->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                          static_cast<mode_t>(mode & kFilePermissionMask));
-    if (fd < 0) {
-        return std::nullopt;
-    }
-    return ExtractedFile(fd);
-}
-
 ExtractedFile::ExtractedFile(ExtractedFile&& other) noexcept : m_fd(other.m_fd) {
     other.m_fd = -1;
 }
@@ -146,6 +162,101 @@ bool ExtractedFile::Close() {
     const int fd = m_fd;
     m_fd = -1;
     return ::close(fd) == 0;
+}
+
+struct ExtractionTarget::Folders {
+    explicit Folders(int fd) : root(fd) {}
+
+    Descriptor root;
+    std::string lastFolder;                  // components of lastFolderFd's folder, "/"-joined
+    std::optional<Descriptor> lastFolderFd;  // the folder entered last, when not the root
+
+    // The descriptor of the folder made of the components, made or entered one by one from the
+    // root, or -1 (errno set). The last folder entered stays open, since consecutive entries of
+    // an archive mostly share their folder; the root itself is held anyway.
+    int Enter(const std::vector<std::string_view>& folders) {
+        if (folders.empty()) {
+            return root.get();
+        }
+        std::string key;
+        for (const std::string_view name : folders) {
+            key += '/';
+            key += name;
+        }
+        if (lastFolderFd && key == lastFolder) {
+            return lastFolderFd->get();
+        }
+        lastFolderFd.reset();
+        lastFolder.clear();
+        for (const std::string_view name : folders) {
+            const int parent = lastFolderFd ? lastFolderFd->get() : root.get();
+            const int next = EnterOrMakeFolder(parent, std::string(name));
+            if (next < 0) {
+                const int cause = errno;
+                lastFolderFd.reset();
+                errno = cause;
+                return -1;
+            }
+            lastFolderFd.emplace(next);  // closes the parent, which is no longer needed
+        }
+        lastFolder = std::move(key);
+        return lastFolderFd->get();
+    }
+};
+
+std::optional<ExtractionTarget> ExtractionTarget::Open(std::string_view windowsPath) {
+    const std::optional<std::string> hostPath = ToHostPath(windowsPath);
+    if (!hostPath) {
+        errno = ENOENT;
+        return std::nullopt;
+    }
+    const int fd = ::open(hostPath->c_str(), kFolderOpenFlags);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    return ExtractionTarget(std::make_unique<Folders>(fd));
+}
+
+ExtractionTarget::ExtractionTarget(std::unique_ptr<Folders> folders)
+    : m_folders(std::move(folders)) {}
+
+ExtractionTarget::ExtractionTarget(ExtractionTarget&& other) noexcept = default;
+ExtractionTarget& ExtractionTarget::operator=(ExtractionTarget&& other) noexcept = default;
+ExtractionTarget::~ExtractionTarget() = default;
+
+bool ExtractionTarget::MakeFolders(std::string_view relativePath) {
+    std::vector<std::string_view> folders;
+    return RelativeComponents(relativePath, folders) && m_folders->Enter(folders) >= 0;
+}
+
+std::optional<ExtractedFile> ExtractionTarget::CreateFile(std::string_view relativePath,
+                                                          unsigned mode) {
+    std::vector<std::string_view> parts;
+    if (!RelativeComponents(relativePath, parts)) {
+        return std::nullopt;
+    }
+    if (parts.empty()) {
+        errno = EISDIR;  // the target itself
+        return std::nullopt;
+    }
+    const std::string name(parts.back());
+    parts.pop_back();
+    const int folder = m_folders->Enter(parts);
+    if (folder < 0) {
+        return std::nullopt;
+    }
+    // Removing first, then creating exclusively, never follows a link at the name and never
+    // writes into a file that another name (a hard link) or a running program still uses.
+    if (::unlinkat(folder, name.c_str(), 0) != 0 && errno != ENOENT) {
+        return std::nullopt;  // a directory, or a folder without write permission
+    }
+    const int fd = ::openat(folder, name.c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY,
+                            static_cast<mode_t>(mode & kFilePermissionMask));
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    return ExtractedFile(fd);
 }
 
 }  // namespace platform

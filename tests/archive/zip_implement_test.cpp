@@ -33,7 +33,8 @@ constexpr wchar_t kTargetWide[] = LR"(D:\Tolbe)";
 std::map<std::string, std::string> Tree(const std::string& hostDir) {
     std::map<std::string, std::string> tree;
     for (const auto& entry : fs::recursive_directory_iterator(hostDir)) {
-        const std::string relative = fs::relative(entry.path(), hostDir).string();
+        // Lexical: fs::relative would name a link by where it points.
+        const std::string relative = entry.path().lexically_relative(hostDir).string();
         if (entry.is_symlink()) {
             tree[relative] = "<link>";
         } else if (entry.is_directory()) {
@@ -459,6 +460,98 @@ TEST_F(ZipImplementTest, LinkEntriesNeverBecomeLinks) {
     EXPECT_TRUE(S_ISREG(info.st_mode));
     EXPECT_EQ(ReadHostFile(m_drives.Host(R"(D:\Tolbe\escape)")), outside);
     EXPECT_TRUE(fs::is_empty(outside));
+}
+
+// What the target already holds in the place of a folder, or in the place of the target itself:
+// a link (to a folder outside holding a canary file, to a file, to nothing) or a plain file. The
+// entry that would pass through it fails the run; nothing is written through the link, nothing
+// outside the target changes, and what the target held stays as it was.
+TEST(ZipImplementLinks, NoWriteFollowsALinkOrPassesAFile) {
+    using Files = std::map<std::string, std::string>;
+    enum class Planted { LinkToOutside, LinkToCanaryFile, LinkToNothing, File };
+    const struct {
+        const char* what;
+        const char* at;  // below the drive root
+        Planted planted;
+        std::vector<ZipEntry> entries;
+        Files target;  // the target afterwards, when it is a real folder
+    } cases[] = {
+        {"a link where a folder is needed",
+         "Tolbe/data",
+         Planted::LinkToOutside,
+         {{"first.txt", "kept"}, {"data/x.txt", "evil"}, {"last.txt", "never"}},
+         {{"first.txt", "kept"}, {"data", "<link>"}}},
+        {"a directory entry through a link",
+         "Tolbe/data",
+         Planted::LinkToOutside,
+         {{"data/sub/", ""}, {"data/sub/x.txt", "evil"}},
+         {{"data", "<link>"}}},
+        {"a link two levels down",
+         "Tolbe/a/b",
+         Planted::LinkToOutside,
+         {{"a/one.txt", "kept"}, {"a/b/c/x.txt", "evil"}},
+         {{"a", "<dir>"}, {"a/one.txt", "kept"}, {"a/b", "<link>"}}},
+        {"a link to a file where a folder is needed",
+         "Tolbe/data",
+         Planted::LinkToCanaryFile,
+         {{"data/x.txt", "evil"}},
+         {{"data", "<link>"}}},
+        {"a link at the target itself", "Tolbe", Planted::LinkToOutside, {{"x.txt", "evil"}}, {}},
+        {"a link to nothing at the target",
+         "Tolbe",
+         Planted::LinkToNothing,
+         {{"x.txt", "evil"}},
+         {}},
+        {"a file where a folder is needed",
+         "Tolbe/data",
+         Planted::File,
+         {{"data/x.txt", "evil"}},
+         {{"data", "the player's"}}},
+        {"a file where a folder is needed two levels down",
+         "Tolbe/a/b",
+         Planted::File,
+         {{"a/b/c/", ""}},
+         {{"a", "<dir>"}, {"a/b", "the player's"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FreshRun run;
+        const std::string outside = run.drives.base() + "/outside";
+        WriteHostFile(outside + "/canary.txt", "canary");
+        const fs::path planted = run.drives.Root('D') + "/" + c.at;
+        fs::create_directories(planted.parent_path());
+        switch (c.planted) {
+            case Planted::LinkToOutside:
+                fs::create_symlink(outside, planted);
+                break;
+            case Planted::LinkToCanaryFile:
+                fs::create_symlink(outside + "/canary.txt", planted);
+                break;
+            case Planted::LinkToNothing:
+                fs::create_symlink(outside + "/missing", planted);
+                break;
+            case Planted::File:
+                WriteHostFile(planted.string(), "the player's");
+                break;
+        }
+        tolbe_test::WriteZip(run.Archive(), c.entries);
+        // Everything of the sandbox but the target's own content, as it was before the run.
+        const auto outsideTarget = [&run] {
+            Files tree = Tree(run.drives.base());
+            for (auto it = tree.begin(); it != tree.end();) {
+                it = it->first.rfind("D/Tolbe/", 0) == 0 ? tree.erase(it) : std::next(it);
+            }
+            return tree;
+        };
+        const Files before = outsideTarget();
+
+        EXPECT_EQ(run.Extract(), CZipImplement::kFailed);
+        EXPECT_EQ(Tree(outside), (Files{{"canary.txt", "canary"}}));
+        EXPECT_EQ(outsideTarget(), before);
+        if (fs::is_directory(fs::symlink_status(run.Target()))) {
+            EXPECT_EQ(Tree(run.Target()), c.target);
+        }
+    }
 }
 
 // A full disk: a child process extracts under a file size limit, so a write comes up short. The
