@@ -2,11 +2,22 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
+
+#include "config/config_store.h"
 #include "tests/support/profile_sandbox.h"
 
 namespace {
 
 using tolbe_test::WriteHostFile;
+
+// The bytes of an installation's config.zorv.
+std::string InstalledConfig() {
+    zorv_VersionCheck record;
+    record.set_version("1.0");
+    return ConfigFileBytes(record);
+}
 
 TEST(InstallSearch, ReplaceAllReplacesEveryOccurrenceWithoutSearchingTheReplacement) {
     const struct {
@@ -32,7 +43,7 @@ TEST(InstallSearch, ProbePathJoinsRootDirectoryAndExecutable) {
 }
 
 class FindInstalledDriveTest : public ::testing::Test {
-protected:
+public:  // reached from the planting functions of the table below
     void SetUp() override {
         ASSERT_EQ(m_sandbox.Load("drive C: " + m_sandbox.Folder("c") + " fixed\n" +
                                  "drive D: " + m_sandbox.Folder("d") + " fixed\n" +
@@ -42,23 +53,30 @@ protected:
                                  "drive H: " + m_sandbox.Folder("h") + " cdrom\n"),
                   "");
     }
-    void Put(const std::string& windowsPath) { WriteHostFile(m_sandbox.Host(windowsPath), "x"); }
+    void Put(const std::string& windowsPath, const std::string& bytes = "x") {
+        WriteHostFile(m_sandbox.Host(windowsPath), bytes);
+    }
+    // An installation as the launcher leaves it: the game beside a config.zorv.
+    void Install(const std::string& exePath) {
+        Put(exePath);
+        Put(exePath.substr(0, exePath.rfind('\\') + 1) + "config.zorv", InstalledConfig());
+    }
 
     tolbe_test::ProfileSandbox m_sandbox;
 };
 
 TEST_F(FindInstalledDriveTest, FirstDriveInListOrderThatHoldsTheExecutableWins) {
     EXPECT_EQ(FindInstalledDrive("Tolbe", "tolbe.exe"), "");
-    Put(R"(E:\Tolbe\tolbe.exe)");
+    Install(R"(E:\Tolbe\tolbe.exe)");
     EXPECT_EQ(FindInstalledDrive("Tolbe", "tolbe.exe"), "E:\\");
-    Put(R"(D:\Tolbe\tolbe.exe)");
+    Install(R"(D:\Tolbe\tolbe.exe)");
     EXPECT_EQ(FindInstalledDrive("Tolbe", "tolbe.exe"), "D:\\");
 }
 
 TEST_F(FindInstalledDriveTest, EveryDriveTypeIsSearched) {
     for (const char* exe :
          {R"(F:\Tolbe\a.exe)", R"(G:\Tolbe\b.exe)", R"(H:\Tolbe\c.exe)", R"(C:\Tolbe\d.exe)"}) {
-        Put(exe);
+        Install(exe);
     }
     EXPECT_EQ(FindInstalledDrive("Tolbe", "a.exe"), "F:\\");
     EXPECT_EQ(FindInstalledDrive("Tolbe", "b.exe"), "G:\\");
@@ -67,7 +85,7 @@ TEST_F(FindInstalledDriveTest, EveryDriveTypeIsSearched) {
 }
 
 TEST_F(FindInstalledDriveTest, OnlyTheNamedExecutableMarksAnInstallation) {
-    Put(R"(D:\Tolbe\config.zorv)");
+    Put(R"(D:\Tolbe\config.zorv)", InstalledConfig());
     Put(R"(D:\Tolbe\other.exe)");
     EXPECT_EQ(FindInstalledDrive("Tolbe", "tolbe.exe"), "");
     // Names are taken literally: no wildcards.
@@ -76,6 +94,58 @@ TEST_F(FindInstalledDriveTest, OnlyTheNamedExecutableMarksAnInstallation) {
     // An empty server record probes "X:\\", which names no file on any drive.
     EXPECT_EQ(FindInstalledDrive("", ""), "");
     EXPECT_EQ(FindInstalledDrive("Tolbe", ""), "");
+}
+
+// Folders that carry the names but are not the launcher's: none is taken for an installation, so
+// none is ever replaced or written into.
+TEST_F(FindInstalledDriveTest, OnlyAFolderWithTheGameAndTheLaunchersConfigIsAnInstallation) {
+    namespace fs = std::filesystem;
+    const struct {
+        const char* name;
+        std::function<void(FindInstalledDriveTest&)> plant;
+    } cases[] = {
+        {"the game without config.zorv", [](auto& t) { t.Put(R"(D:\Users\desktop.ini)"); }},
+        {"a config.zorv that is a folder",
+         [](auto& t) {
+             t.Put(R"(D:\Users\desktop.ini)");
+             fs::create_directories(t.m_sandbox.Host(R"(D:\Users\config.zorv)"));
+         }},
+        {"a config.zorv that is a link to a record",
+         [](auto& t) {
+             t.Put(R"(D:\Users\desktop.ini)");
+             t.Put(R"(D:\record.zorv)", InstalledConfig());
+             fs::create_symlink(t.m_sandbox.Host(R"(D:\record.zorv)"),
+                                t.m_sandbox.Host(R"(D:\Users\config.zorv)"));
+         }},
+        {"the game is a folder",
+         [](auto& t) {
+             fs::create_directories(t.m_sandbox.Host(R"(D:\Users\desktop.ini)"));
+             t.Put(R"(D:\Users\config.zorv)", InstalledConfig());
+         }},
+        {"the game is a link",
+         [](auto& t) {
+             t.Put(R"(D:\Users\config.zorv)", InstalledConfig());
+             t.Put(R"(D:\other.exe)");
+             fs::create_symlink(t.m_sandbox.Host(R"(D:\other.exe)"),
+                                t.m_sandbox.Host(R"(D:\Users\desktop.ini)"));
+         }},
+        {"the client directory is a link to an installation",
+         [](auto& t) {
+             t.Install(R"(D:\elsewhere\desktop.ini)");
+             fs::create_directory_symlink(t.m_sandbox.Host(R"(D:\elsewhere)"),
+                                          t.m_sandbox.Host(R"(D:\Users)"));
+         }},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(m_sandbox.Host(R"(D:\)"));
+        fs::create_directories(m_sandbox.Host(R"(D:\)"));
+        c.plant(*this);
+        EXPECT_EQ(FindInstalledDrive("Users", "desktop.ini"), "") << c.name;
+    }
+    // The same folder with the launcher's config.zorv beside the game is one.
+    fs::remove_all(m_sandbox.Host(R"(D:\)"));
+    Install(R"(D:\Users\desktop.ini)");
+    EXPECT_EQ(FindInstalledDrive("Users", "desktop.ini"), "D:\\");
 }
 
 TEST(InstallSearch, AllTwentySixDrivesAreSearched) {
@@ -87,9 +157,13 @@ TEST(InstallSearch, AllTwentySixDrivesAreSearched) {
                    " fixed\n";
     }
     ASSERT_EQ(sandbox.Load(profile), "");
-    WriteHostFile(sandbox.Host(R"(Z:\Tolbe\tolbe.exe)"), "x");
+    for (const char* path : {R"(Z:\Tolbe\tolbe.exe)", R"(Z:\Tolbe\config.zorv)"}) {
+        WriteHostFile(sandbox.Host(path), InstalledConfig());
+    }
     EXPECT_EQ(FindInstalledDrive("Tolbe", "tolbe.exe"), "Z:\\");
-    WriteHostFile(sandbox.Host(R"(A:\Tolbe\tolbe.exe)"), "x");
+    for (const char* path : {R"(A:\Tolbe\tolbe.exe)", R"(A:\Tolbe\config.zorv)"}) {
+        WriteHostFile(sandbox.Host(path), InstalledConfig());
+    }
     EXPECT_EQ(FindInstalledDrive("Tolbe", "tolbe.exe"), "A:\\");
 }
 

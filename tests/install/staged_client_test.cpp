@@ -1,0 +1,138 @@
+#include "install/staged_client.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+
+#include "tests/support/sandbox.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tolbe_test::HostPathExists;
+using tolbe_test::ReadHostFile;
+using tolbe_test::WriteHostFile;
+
+constexpr char kClientDir[] = R"(D:\Tolbe)";
+constexpr char kStaging[] = R"(D:\Tolbe.tolbe-new)";
+constexpr char kLauncherCopy[] = "vasktolbe.exe";
+
+// Every file below a host folder with its content, by relative path.
+std::map<std::string, std::string> FilesBelow(const std::string& hostRoot) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(hostRoot)) {
+        if (entry.is_regular_file()) {
+            files[fs::relative(entry.path(), hostRoot).string()] = ReadHostFile(entry.path());
+        }
+    }
+    return files;
+}
+
+// The new client, extracted into a freshly prepared staging folder.
+void StageNewClient(const tolbe_test::SandboxDrives& drives) {
+    ASSERT_TRUE(PrepareSideFolder(kStaging));
+    WriteHostFile(drives.Host(R"(D:\Tolbe.tolbe-new\tolbe.exe)"), "new game");
+    WriteHostFile(drives.Host(R"(D:\Tolbe.tolbe-new\data\map.txt)"), "new map");
+    WriteHostFile(drives.Host(R"(D:\Tolbe.tolbe-new\config.zorv)"), "new config");
+}
+
+void InstallOldClient(const tolbe_test::SandboxDrives& drives) {
+    WriteHostFile(drives.Host(R"(D:\Tolbe\tolbe.exe)"), "old game");
+    WriteHostFile(drives.Host(R"(D:\Tolbe\data\map.txt)"), "old map");
+    WriteHostFile(drives.Host(R"(D:\Tolbe\data\old-only.txt)"), "old data");
+    WriteHostFile(drives.Host(R"(D:\Tolbe\config.zorv)"), "old config");
+    WriteHostFile(drives.Host(R"(D:\Tolbe\vasktolbe.exe)"), "running launcher");
+}
+
+class StagedClient : public ::testing::Test {
+protected:
+    std::string Host(const std::string& windowsPath) const { return drives.Host(windowsPath); }
+
+    tolbe_test::SandboxDrives drives{"D"};
+};
+
+TEST_F(StagedClient, AFreshInstallationBecomesTheClientDirectoryWithoutTheMarker) {
+    StageNewClient(drives);
+    ASSERT_TRUE(ReplaceClientWithStaged(kStaging, kClientDir, false, kLauncherCopy));
+    EXPECT_EQ(FilesBelow(Host(kClientDir)),
+              (std::map<std::string, std::string>{{"config.zorv", "new config"},
+                                                  {"data/map.txt", "new map"},
+                                                  {"tolbe.exe", "new game"}}));
+    EXPECT_FALSE(HostPathExists(Host(kStaging)));
+}
+
+TEST_F(StagedClient, AnUpdateReplacesEverythingButTheLauncherCopy) {
+    InstallOldClient(drives);
+    StageNewClient(drives);
+    ASSERT_TRUE(ReplaceClientWithStaged(kStaging, kClientDir, true, kLauncherCopy));
+    EXPECT_EQ(FilesBelow(Host(kClientDir)),
+              (std::map<std::string, std::string>{{"config.zorv", "new config"},
+                                                  {"data/map.txt", "new map"},
+                                                  {"tolbe.exe", "new game"},
+                                                  {"vasktolbe.exe", "running launcher"}}));
+    EXPECT_FALSE(HostPathExists(Host(R"(D:\Tolbe.tolbe-old)")));
+    // The staging folder keeps only its marker; the caller discards it.
+    EXPECT_TRUE(DiscardSideFolder(kStaging));
+    EXPECT_EQ(FilesBelow(Host(R"(D:\)")).size(), 4u);
+}
+
+TEST(StagedClientRefusals, RefusalsAndFailuresLeaveTheClientDirectoryAsItWas) {
+    using Drives = tolbe_test::SandboxDrives;
+    const struct {
+        const char* name;
+        std::function<void(const Drives&)> arrange;
+        bool isInstallation;
+    } cases[] = {
+        {"a folder that is no installation", [](const Drives&) {}, false},
+        {"a staging folder without config.zorv",
+         [](const Drives& d) { fs::remove(d.Host(R"(D:\Tolbe.tolbe-new\config.zorv)")); }, true},
+        {"a staging folder without its marker",
+         [](const Drives& d) { fs::remove(d.Host(R"(D:\Tolbe.tolbe-new\.tolbe-side-folder)")); },
+         true},
+        // The old client holds an entry of the marker's name: moving it into the backup folder
+        // fails after others may have moved, and every one of them comes back.
+        {"a rename that fails half way",
+         [](const Drives& d) { WriteHostFile(d.Host(R"(D:\Tolbe\.tolbe-side-folder)"), "x"); },
+         true},
+    };
+    for (const auto& c : cases) {
+        const Drives drives("D");
+        InstallOldClient(drives);
+        StageNewClient(drives);
+        c.arrange(drives);
+        const auto clientBefore = FilesBelow(drives.Host(kClientDir));
+        const auto stagingBefore = FilesBelow(drives.Host(kStaging));
+        EXPECT_FALSE(ReplaceClientWithStaged(kStaging, kClientDir, c.isInstallation, kLauncherCopy))
+            << c.name;
+        EXPECT_EQ(FilesBelow(drives.Host(kClientDir)), clientBefore) << c.name;
+        EXPECT_EQ(FilesBelow(drives.Host(kStaging)), stagingBefore) << c.name;
+        EXPECT_FALSE(HostPathExists(drives.Host(R"(D:\Tolbe.tolbe-old)"))) << c.name;
+    }
+}
+
+TEST_F(StagedClient, OnlySideFoldersWithTheMarkerAreEverRemoved) {
+    // Somebody else's folder under the staging folder's name.
+    WriteHostFile(Host(R"(D:\Tolbe.tolbe-new\mine.txt)"), "not the launcher's");
+    EXPECT_FALSE(PrepareSideFolder(kStaging));
+    EXPECT_FALSE(DiscardSideFolder(kStaging));
+    EXPECT_EQ(ReadHostFile(Host(R"(D:\Tolbe.tolbe-new\mine.txt)")), "not the launcher's");
+
+    // A leftover of an earlier run is made anew, empty but for its marker.
+    fs::remove_all(Host(kStaging));
+    StageNewClient(drives);
+    ASSERT_TRUE(PrepareSideFolder(kStaging));
+    EXPECT_EQ(FilesBelow(Host(kStaging)).size(), 1u);
+    EXPECT_TRUE(DiscardSideFolder(kStaging));
+    EXPECT_FALSE(HostPathExists(Host(kStaging)));
+
+    // A link under the name is neither followed nor removed.
+    WriteHostFile(Host("D:\\elsewhere\\" + std::string(kSideFolderMarker)), "marker");
+    fs::create_directory_symlink(Host(R"(D:\elsewhere)"), Host(kStaging));
+    EXPECT_FALSE(PrepareSideFolder(kStaging));
+    EXPECT_FALSE(DiscardSideFolder(kStaging));
+    EXPECT_TRUE(HostPathExists(Host("D:\\elsewhere\\" + std::string(kSideFolderMarker))));
+}
+
+}  // namespace
