@@ -12,7 +12,8 @@
 namespace platform {
 
 // The whole content of a regular file, or nullopt when the path maps to no host path, is not a
-// regular file, cannot be read, or is larger than maxBytes (errno then tells which).
+// regular file, cannot be read, or is larger than maxBytes (errno then tells which). Never waits:
+// a FIFO or a device in the file's place is refused at once.
 std::optional<std::string> ReadWholeFile(std::string_view windowsPath, size_t maxBytes);
 std::optional<std::string> ReadWholeHostFile(const std::string& hostPath, size_t maxBytes);
 

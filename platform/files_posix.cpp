@@ -34,13 +34,21 @@ void SyncDirectory(const std::string& directory) {
 }  // namespace
 
 std::optional<std::string> ReadWholeHostFile(const std::string& hostPath, size_t maxBytes) {
-    Descriptor file(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    // Opened without blocking: a FIFO (or a device) in the file's place would otherwise wait
+    // for a writer forever; it is then refused below like any other file that is not regular.
+    Descriptor file(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     struct stat info;
     if (!file.valid() || ::fstat(file.get(), &info) != 0) {
         return std::nullopt;
     }
     if (!S_ISREG(info.st_mode)) {
         errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+        return std::nullopt;
+    }
+    // A regular file reads the same either way; reading it blocking keeps it so on any file
+    // system.
+    const int flags = ::fcntl(file.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
         return std::nullopt;
     }
     if (static_cast<unsigned long long>(info.st_size) > maxBytes) {

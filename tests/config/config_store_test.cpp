@@ -1,12 +1,17 @@
 #include "config/config_store.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <future>
+#include <thread>
 
 #include "config/base64.h"
 #include "config/diagnostics.h"
@@ -146,6 +151,30 @@ TEST_F(ConfigStore, ConfigurationThatIsADirectoryCountsAsUnreadable) {
     EXPECT_FALSE(SaveConfigTo(kDir, EveryField()));
     EXPECT_EQ(diagnostics.pieces().back(), Line(kDiagConfigSaveFailed));
     EXPECT_TRUE(std::filesystem::is_directory(HostFile()));
+}
+
+// A FIFO named config.zorv (beside the launcher, say) has no writer: opening it as a file would
+// wait for one forever, before any window. It is refused at once as unreadable. The load runs on
+// a thread of its own, so that a regression fails here instead of hanging the suite.
+TEST_F(ConfigStore, ConfigurationThatIsAFifoCountsAsUnreadableAtOnce) {
+    ASSERT_EQ(::mkfifo(HostFile().c_str(), 0600), 0);
+    zorv_VersionCheck record;
+    record.set_version("stale");
+    std::promise<void> done;
+    std::future<void> loaded = done.get_future();
+    std::thread loader([&] {
+        LoadConfigFrom(kDir, record);
+        done.set_value();
+    });
+    const bool returned = loaded.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    if (!returned) {
+        // A writer that comes and goes releases an open or a read waiting on the FIFO.
+        ::close(::open(HostFile().c_str(), O_WRONLY | O_NONBLOCK));
+    }
+    loader.join();
+    EXPECT_TRUE(returned) << "the load waited for a writer of the FIFO";
+    EXPECT_EQ(diagnostics.pieces(), std::vector<std::string>{Line(kDiagConfigReadFailed)});
+    EXPECT_FALSE(record.has_version());
 }
 
 TEST_F(ConfigStore, FailedSaveKeepsTheOldFile) {
