@@ -1,5 +1,6 @@
 #include "install/desktop_shortcut.h"
 
+#include "config/diagnostics.h"
 #include "platform/desktop_folder.h"
 #include "platform/processes.h"
 #include "platform/shell_link.h"
@@ -8,10 +9,17 @@ namespace {
 
 constexpr char kShowIconsCommand[] = "ie4uinit.exe -show";
 constexpr char kClearIconCacheCommand[] = "ie4uinit.exe -ClearIconCache";
+constexpr char kDiagNoShortcutInSandbox[] =
+    "no desktop shortcut: the sandbox profile has no desktop line, and the user's desktop lies "
+    "outside the sandbox";
 
 }  // namespace
 
 void CreateDesktopShortcut(const std::wstring& target, const std::wstring& linkName) {
+    if (platform::SandboxHasNoDesktop()) {
+        WriteDiagnosticLine(kDiagNoShortcutInSandbox);
+        return;
+    }
     platform::ShellLink link;
     link.path = target;
     if (const size_t slash = target.rfind(L'\\'); slash != std::wstring::npos) {

@@ -8,4 +8,6 @@
 // (without a trailing backslash; none when the target holds no backslash) as working directory
 // and the target as icon. A link of the same name is replaced, so an old shortcut to another
 // target does not survive. Then asks the shell to refresh its icons. Every failure is silent.
+// In a sandbox whose profile has no desktop line nothing is written or started at all (the
+// user's desktop lies outside the sandbox); one diagnostic line says so.
 void CreateDesktopShortcut(const std::wstring& target, const std::wstring& linkName);

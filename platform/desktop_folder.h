@@ -12,6 +12,11 @@ namespace platform {
 // Empty when none can be told (no HOME). The folder is neither checked nor created.
 std::wstring DesktopFolderPath();
 
+// True when the launcher runs in a sandbox whose profile has no desktop line. DesktopFolderPath
+// then names the user's own desktop, which lies outside the sandbox: a sandbox promises that
+// nothing outside it is touched, so no shortcut may go there.
+bool SandboxHasNoDesktop();
+
 // The desktop folder that the text of a user-dirs.dirs file names, with "$HOME" standing for
 // `home`: from a line XDG_DESKTOP_DIR="$HOME/Desktop" or XDG_DESKTOP_DIR="/absolute/folder".
 // nullopt when the text names none (or names it in another form).

@@ -99,4 +99,9 @@ std::wstring DesktopFolderPath() {
     return NarrowToWide(ToWindowsPath(folder));
 }
 
+bool SandboxHasNoDesktop() {
+    const auto host = Host();
+    return host->sandboxed && !host->desktop;
+}
+
 }  // namespace platform

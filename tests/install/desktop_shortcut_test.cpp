@@ -6,8 +6,12 @@
 
 #include <climits>
 #include <filesystem>
+#include <map>
 
+#include "platform/host_facts.h"
+#include "tests/support/debug_capture.h"
 #include "tests/support/profile_sandbox.h"
+#include "tests/support/scoped_variable.h"
 
 namespace {
 
@@ -103,6 +107,63 @@ TEST(DesktopShortcut, AMissingDesktopFolderFailsSilently) {
     CreateDesktopShortcut(LR"(D:\Tolbe\vasktolbe.exe)", L"Tolbe.lnk");
     EXPECT_FALSE(HostPathExists(sandbox.base() + "/no-desktop-here"));
     EXPECT_TRUE(fs::is_empty(drive));
+}
+
+// Everything below a host folder: relative path -> content, or "<dir>" for a folder.
+std::map<std::string, std::string> Everything(const std::string& dir) {
+    std::map<std::string, std::string> tree;
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        const std::string relative = entry.path().lexically_relative(dir).string();
+        tree[relative] = entry.is_directory() ? "<dir>" : ReadHostFile(entry.path().string());
+    }
+    return tree;
+}
+
+// HOME and XDG_CONFIG_HOME in a temporary folder whose user-dirs.dirs names an existing desktop
+// there: a shortcut meant for the user's desktop lands in it, never on the real one.
+class DesktopShortcutUserDesktop : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WriteHostFile(m_home + "/config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Desktop\"\n");
+        fs::create_directories(m_home + "/Desktop");
+    }
+
+    tolbe_test::ProfileSandbox m_sandbox;
+    const std::string m_drive = m_sandbox.Folder("d");
+    const std::string m_home = m_sandbox.Folder("home");
+    tolbe_test::ScopedVariable m_homeVariable{"HOME", m_home};
+    tolbe_test::ScopedVariable m_configVariable{"XDG_CONFIG_HOME", m_home + "/config"};
+    tolbe_test::DebugCapture m_diagnostics;
+};
+
+// A sandbox promises that nothing outside it is touched: without a desktop line in its profile
+// the user's desktop is off limits, so no shortcut is made at all, and a diagnostic says why.
+TEST_F(DesktopShortcutUserDesktop, ASandboxWithoutADesktopLineGetsNoShortcut) {
+    ASSERT_EQ(m_sandbox.Load("drive D: " + m_drive + " fixed\n"), "");
+    const auto before = Everything(m_sandbox.base());
+    CreateDesktopShortcut(LR"(D:\Tolbe\vasktolbe.exe)", L"Tolbe.lnk");
+    EXPECT_EQ(Everything(m_sandbox.base()), before);
+    const std::vector<std::string> lines = m_diagnostics.pieces();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("no desktop shortcut"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find("desktop line"), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[0].substr(lines[0].size() - 2), "\r\n");
+}
+
+// On the host itself the user's desktop is where the shortcut goes.
+TEST_F(DesktopShortcutUserDesktop, OutsideASandboxTheShortcutGoesToTheUsersDesktop) {
+    platform::HostFacts facts;  // not sandboxed
+    platform::DriveFacts drive;
+    drive.letter = 'D';
+    drive.hostRoot = m_drive;
+    facts.drives.push_back(drive);
+    platform::SetHostFacts(facts);
+    CreateDesktopShortcut(LR"(D:\Tolbe\vasktolbe.exe)", L"Tolbe.lnk");
+    EXPECT_EQ(Names(m_home + "/Desktop"), std::vector<std::string>{"Tolbe.desktop"});
+    EXPECT_NE(ReadHostFile(m_home + "/Desktop/Tolbe.desktop")
+                  .find("Exec=\"" + m_drive + "/Tolbe/vasktolbe.exe\"\n"),
+              std::string::npos);
+    EXPECT_TRUE(m_diagnostics.pieces().empty());
 }
 
 }  // namespace

@@ -7,9 +7,11 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "tests/support/profile_sandbox.h"
+#include "tests/support/scoped_variable.h"
 
 namespace {
 
+using tolbe_test::ScopedVariable;
 using tolbe_test::WriteHostFile;
 
 TEST(DesktopFolder, XdgUserDirsNameTheDesktop) {
@@ -40,28 +42,6 @@ TEST(DesktopFolder, XdgUserDirsNameTheDesktop) {
         }
     }
 }
-
-// Sets an environment variable for the life of the object, then puts the old value back.
-class ScopedVariable {
-public:
-    ScopedVariable(const char* name, const std::string& value) : m_name(name) {
-        if (const char* old = std::getenv(name)) {
-            m_old = old;
-        }
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedVariable() {
-        if (m_old) {
-            ::setenv(m_name, m_old->c_str(), 1);
-        } else {
-            ::unsetenv(m_name);
-        }
-    }
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
 
 TEST(DesktopFolder, ProfileLineThenXdgThenHomeDesktop) {
     tolbe_test::ProfileSandbox sandbox;
