@@ -1,11 +1,11 @@
 #include "net/file_download.h"
 
-#include <cstdio>
 #include <optional>
 #include <system_error>
 
 #include "net/curl_handles.h"
 #include "net/transfer_policy.h"
+#include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
@@ -13,8 +13,6 @@ namespace {
 
 constexpr long kConnectTimeoutMs = 2000;
 constexpr int kConnectAttempts = 2;  // the first attempt and one retry
-// A body that delivers less than one byte per second for this long has broken off.
-constexpr long kStallSeconds = 60;
 // The most bytes handed over, and written to the local file, in one piece: libcurl's receive
 // buffer, allocated once per transfer. As large as the curl command line's own, so that a
 // multi-GiB archive costs no more system calls than curl needs for it.
@@ -24,15 +22,14 @@ constexpr wchar_t kFailurePrefix[] = L"网络异常:";
 constexpr wchar_t kFailureCodePrefix[] = L"m_dwError:";
 // The agent name when the executable's own name cannot be read.
 constexpr char kFallbackAgent[] = "ZorvDownloader";
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using LocalFile = std::unique_ptr<std::FILE, FileCloser>;
+// The body is written under the local file's name with this ending, and renamed to the name
+// itself only once all of it is on the disk.
+constexpr char kPartSuffix[] = ".part";
 
 // How a transfer ended, for DownloadProc to act on after every handle has been released.
 struct TransferEnd {
     uint16_t finished = kDownloadEndedWithoutTransfer;
+    bool complete = false;  // the local file now holds the whole body
     bool networkFailure = false;
     long code = 0;
     std::string errorText;
@@ -53,10 +50,12 @@ std::string AgentName() {
     return name.empty() ? kFallbackAgent : name;
 }
 
-// One download's libcurl transfer and local file. Everything it holds is released when it goes.
+// One download's libcurl transfer and its temporary file. Everything it holds is released when
+// it goes; the temporary file itself is left for DownloadProc to remove.
 class Transfer {
 public:
-    explicit Transfer(FileDownLoad& download) : m_download(download) {}
+    Transfer(FileDownLoad& download, const std::string& savePath, const std::string& partPath)
+        : m_download(download), m_savePath(savePath), m_partPath(partPath) {}
 
     TransferEnd Run() {
         m_easy = NewCurlEasy();
@@ -72,8 +71,9 @@ public:
             curl_easy_setopt(easy, CURLOPT_USERAGENT, agent.c_str()) == CURLE_OK &&
             curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, m_error) == CURLE_OK &&
             curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs) == CURLE_OK &&
-            curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L) == CURLE_OK &&
-            curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, kStallSeconds) == CURLE_OK &&
+            curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, m_download.m_lowSpeedLimit) ==
+                CURLE_OK &&
+            curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, m_download.m_lowSpeedTime) == CURLE_OK &&
             curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kPieceBytes) == CURLE_OK &&
             curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::WriteBody) == CURLE_OK &&
             curl_easy_setopt(easy, CURLOPT_WRITEDATA, this) == CURLE_OK;
@@ -106,16 +106,20 @@ public:
         // libcurl itself reports a body cut short of its Content-Length; this also holds for
         // any answer it might let pass.
         const int64_t announced = m_download.m_contentLength;
-        if (announced > 0 && m_received < announced) {
+        if (announced > 0 && m_received != announced) {
             m_error[0] = '\0';
             return NetworkFailure(CURLE_PARTIAL_FILE);
         }
-        // The last buffered bytes reach the file here; losing them loses the archive's end.
-        if (std::fclose(m_file.release()) != 0) {
+        // Only a body that is on the disk in full takes the local file's name: a failed flush or
+        // close (a delayed write error) or rename leaves the download without an archive.
+        const bool finished = m_file->Finish();
+        m_file.reset();
+        if (!finished || !platform::RenameOver(m_partPath, m_savePath)) {
             return TransferEnd{};
         }
         TransferEnd end;
         end.finished = kDownloadEndedAfterTransfer;
+        end.complete = true;
         return end;
     }
 
@@ -124,7 +128,8 @@ private:
         return static_cast<Transfer*>(user)->Write(data, size * count);
     }
 
-    // Before the first body byte: only a 200 answer gets a local file, created anew.
+    // Before the first body byte: only a 200 answer gets a temporary file, and only one that did
+    // not exist (a link planted there is not followed).
     bool OpenLocalFile() {
         long status = 0;
         curl_easy_getinfo(m_easy.get(), CURLINFO_RESPONSE_CODE, &status);
@@ -132,11 +137,7 @@ private:
             m_refused = true;
             return false;
         }
-        const std::optional<std::string> hostPath =
-            platform::ToHostPath(platform::WideToNarrow(m_download.m_savePath));
-        if (hostPath) {
-            m_file.reset(std::fopen(hostPath->c_str(), "wb"));
-        }
+        m_file = platform::NewFileWriter::Create(m_partPath);
         if (!m_file) {
             m_refused = true;
             return false;
@@ -155,13 +156,12 @@ private:
         if (!m_file && !OpenLocalFile()) {
             return 0;
         }
-        const size_t written = std::fwrite(data, 1, size, m_file.get());
-        m_received += static_cast<int64_t>(written);
-        m_download.m_receivedBytes = m_received;
-        if (written != size) {
+        if (!m_file->Write(data, size)) {
             m_writeFailed = true;
             return 0;
         }
+        m_received += static_cast<int64_t>(size);
+        m_download.m_receivedBytes = m_received;
         return size;
     }
 
@@ -187,12 +187,14 @@ private:
     }
 
     FileDownLoad& m_download;
+    const std::string& m_savePath;
+    const std::string& m_partPath;
     std::optional<CurlList> m_connectTo;  // outlives the handle that refers to it
     CurlEasy m_easy;
-    LocalFile m_file;
+    std::optional<platform::NewFileWriter> m_file;  // the temporary file, once created
     char m_error[CURL_ERROR_SIZE] = {};
     int64_t m_received = 0;
-    bool m_refused = false;      // not a 200 answer, or no local file: nothing was written
+    bool m_refused = false;      // not a 200 answer, or no temporary file: nothing was written
     bool m_writeFailed = false;  // the local file took fewer bytes than it was given
 };
 
@@ -234,13 +236,29 @@ void DownloadProc(std::shared_ptr<FileDownLoad> download) {
         return;
     }
     TransferEnd end;
+    std::string partPath;
     try {
-        end = Transfer(*download).Run();
+        const std::string savePath = platform::WideToNarrow(download->m_savePath);
+        partPath = savePath + kPartSuffix;
+        // What an earlier run left under either name goes first, so that nothing but this
+        // download's own complete body can be found there afterwards. A link goes as the link;
+        // a folder stays, and no download can then take its place.
+        platform::DeleteOneFile(savePath);
+        platform::DeleteOneFile(partPath);
+        if (!platform::PathExists(savePath) && !platform::PathExists(partPath)) {
+            end = Transfer(*download, savePath, partPath).Run();
+        }
     } catch (...) {
         end = TransferEnd{};  // out of memory: released, ended without a message
     }
+    if (!end.complete && !partPath.empty()) {
+        platform::DeleteOneFile(partPath);  // closed by now: the transfer has been released
+    }
     if (end.networkFailure) {
         ShowNetworkFailure(*download, end);
+    }
+    if (end.complete) {
+        download->m_complete = true;
     }
     download->m_finished = end.finished;
 }

@@ -18,6 +18,11 @@ inline constexpr uint16_t kDownloadRunning = 0x0000;
 inline constexpr uint16_t kDownloadEndedWithoutTransfer = 0x0001;
 inline constexpr uint16_t kDownloadEndedAfterTransfer = 0x0101;
 
+// A body that delivers fewer than kStallBytesPerSecond bytes per second for kStallSeconds in a
+// row has broken off: a trickle cannot hold the download for ever.
+inline constexpr long kStallBytesPerSecond = 1024;
+inline constexpr long kStallSeconds = 60;
+
 class FileDownLoad {
 public:
     std::wstring m_url;
@@ -26,14 +31,21 @@ public:
     std::atomic<int64_t> m_contentLength{0};
     // Bytes written to the local file so far, updated after every piece.
     std::atomic<int64_t> m_receivedBytes{0};
+    // True once m_savePath holds the whole body of a 200 answer, flushed to the disk; false on
+    // every other end. Written before m_finished; only a complete download may be extracted.
+    std::atomic<bool> m_complete{false};
     // kDownloadRunning while the download runs; kDownloadEndedWithoutTransfer when it ended
     // without a transfer (status other than 200, local file not writable, no transfer possible);
     // kDownloadEndedAfterTransfer after the whole body, or after a network failure that was
     // reported through m_onNetworkFailure. Written once, last: a reader who sees it set also sees
-    // the final counters, and the local file is closed by then.
+    // the final counters and m_complete, and the local file is closed by then.
     std::atomic<uint16_t> m_finished{kDownloadRunning};
     std::unique_ptr<std::thread> m_worker;  // the download thread, detached once started
     NetworkFailureHandler m_onNetworkFailure;
+    // The stall rule: under m_lowSpeedLimit bytes per second for m_lowSpeedTime seconds counts
+    // as broken off. Set before the thread starts (tests shorten it).
+    long m_lowSpeedLimit = kStallBytesPerSecond;
+    long m_lowSpeedTime = kStallSeconds;
 };
 
 // A new download of `url` (narrow, converted to wide) into the Windows-form `path`; starts
@@ -47,18 +59,31 @@ std::shared_ptr<FileDownLoad> CreateDownload(const std::string& url, const std::
 void StartDownloadThread(const std::shared_ptr<FileDownLoad>& download);
 
 // The whole download, on the calling thread:
+// - first, before any request, a file or link at m_savePath and at m_savePath + ".part" (the
+//   temporary file) is removed; a link goes as the link, its target is never touched. A folder
+//   at either name stays, and the download then ends at once with
+//   kDownloadEndedWithoutTransfer, without a request or a message;
 // - one GET of m_url (HTTP/1.1, redirects followed, host lines of the sandbox profile honoured);
-//   a connection attempt is given 2000 ms and retried once; a body that stalls for 60 s breaks
-//   off; nothing is resumed;
-// - status other than 200: no local file, ends with kDownloadEndedWithoutTransfer, no message;
-// - 200: the local file is created anew (an existing one is truncated); when it cannot be
-//   created, or a write to it fails, the download ends with kDownloadEndedWithoutTransfer
-//   without a message; otherwise m_contentLength receives the announced length and the body is
-//   written to the end, m_receivedBytes following every piece;
-// - a network failure (no connection, a transfer that breaks off, a body shorter than its
-//   announced length) calls m_onNetworkFailure with "网络异常:" + libcurl's error text + "\n" +
-//   "m_dwError:" + libcurl's error code in decimal, waits for it to return, and ends with
-//   kDownloadEndedAfterTransfer; a partial file stays, closed, and m_receivedBytes keeps its
-//   count.
-// Every resource is released before m_finished is set.
+//   a connection attempt is given 2000 ms and retried once; a body slower than m_lowSpeedLimit
+//   bytes per second for m_lowSpeedTime seconds breaks off; nothing is resumed;
+// - status other than 200: no file is created, ends with kDownloadEndedWithoutTransfer, no
+//   message;
+// - 200: the temporary file is created as a new file (never through a link, never over
+//   anything already there); when it cannot be created, or a write to it fails, the download
+//   ends with kDownloadEndedWithoutTransfer without a message; otherwise m_contentLength
+//   receives the announced length and the body is written to the end, m_receivedBytes following
+//   every piece;
+// - a whole body (of its announced length, when one was announced) is flushed to the disk, the
+//   temporary file closed and renamed to m_savePath (replacing whatever was put there meanwhile,
+//   a link as the link); then m_complete is set and the download ends with
+//   kDownloadEndedAfterTransfer. A failed flush, close or rename ends it with
+//   kDownloadEndedWithoutTransfer, without a message;
+// - a network failure (no connection, a transfer that breaks off or stalls, a body shorter than
+//   its announced length) calls m_onNetworkFailure with "网络异常:" + libcurl's error text +
+//   "\n" + "m_dwError:" + libcurl's error code in decimal, once the temporary file is closed and
+//   removed, waits for it to return, and ends with kDownloadEndedAfterTransfer; m_receivedBytes
+//   keeps its count.
+// Whenever the download is not complete, neither m_savePath nor the temporary file is left
+// (folders aside), and m_complete stays false. Every resource is released before m_finished is
+// set.
 void DownloadProc(std::shared_ptr<FileDownLoad> download);

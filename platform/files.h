@@ -1,6 +1,7 @@
 #pragma once
 // File operations on Windows-form paths: whole-file reading and safe replacement of small files,
-// existence, copying, deletion, attributes and file streams.
+// existence, copying, deletion, attributes, file streams, and new files written in full before
+// they are renamed into place.
 
 #include <cstddef>
 #include <cstdio>
@@ -55,5 +56,42 @@ using FilePointer = std::unique_ptr<std::FILE, FileCloser>;
 // fopen on a Windows-form path with an fopen mode ("rb", "wb", ...); the descriptor is not
 // inherited by started programs. Null when the path maps to nothing or the open fails.
 FilePointer OpenFileStream(std::string_view windowsPath, const char* mode);
+
+// A file that did not exist before, written from start to end; closed when the object goes.
+class NewFileWriter {
+public:
+    // Creates the file as a new one, exclusively: nothing may be at the path yet, a symbolic link
+    // included, which is never followed (so whatever a planted link points to stays untouched).
+    // Write access only, the usual permissions (0666 less the umask), not inherited by started
+    // programs. Nullopt (errno set) when the path maps to no host path, something is already
+    // there, or the folder is missing or not writable.
+    static std::optional<NewFileWriter> Create(std::string_view windowsPath);
+
+    NewFileWriter(NewFileWriter&& other) noexcept;
+    NewFileWriter& operator=(NewFileWriter&& other) noexcept;
+    NewFileWriter(const NewFileWriter&) = delete;
+    NewFileWriter& operator=(const NewFileWriter&) = delete;
+    // Closes the file if Finish has not; its content is then not known to be on the disk.
+    ~NewFileWriter();
+
+    // Appends all `size` bytes. False when fewer could be written (a full disk, a file size
+    // limit, an I/O error); some of them may then be in the file.
+    bool Write(const void* data, size_t size);
+
+    // Flushes the content to the disk and closes the file; false when either fails (a delayed
+    // write error shows up here). Afterwards the object holds nothing, whatever the outcome.
+    bool Finish();
+
+private:
+    explicit NewFileWriter(int fd) : m_fd(fd) {}
+    int m_fd;
+};
+
+// Renames the file at `from` to `to` in one step, replacing what is at `to` when it is a file
+// or a symbolic link: a link is replaced itself, never followed, so its target stays untouched.
+// `to` names either the old entry or the new file at every moment. Both paths on one drive. False
+// (errno set, nothing changed) when either path maps to no host path, `to` is a folder, or the
+// rename fails.
+bool RenameOver(std::string_view from, std::string_view to);
 
 }  // namespace platform

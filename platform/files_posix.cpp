@@ -249,4 +249,71 @@ FilePointer OpenFileStream(std::string_view windowsPath, const char* mode) {
     return FilePointer(std::fopen(hostPath->c_str(), closeOnExec.c_str()));
 }
 
+std::optional<NewFileWriter> NewFileWriter::Create(std::string_view windowsPath) {
+    const auto hostPath = ToHostPath(windowsPath);
+    if (!hostPath) {
+        errno = ENOENT;
+        return std::nullopt;
+    }
+    const int fd = ::open(hostPath->c_str(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    return NewFileWriter(fd);
+}
+
+NewFileWriter::NewFileWriter(NewFileWriter&& other) noexcept : m_fd(other.m_fd) {
+    other.m_fd = -1;
+}
+
+NewFileWriter& NewFileWriter::operator=(NewFileWriter&& other) noexcept {
+    if (this != &other) {
+        Descriptor(m_fd).Close();
+        m_fd = other.m_fd;
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+NewFileWriter::~NewFileWriter() {
+    Descriptor(m_fd).Close();
+}
+
+bool NewFileWriter::Write(const void* data, size_t size) {
+    return m_fd >= 0 && WriteAll(m_fd, std::string_view(static_cast<const char*>(data), size));
+}
+
+bool NewFileWriter::Finish() {
+    Descriptor file(m_fd);
+    m_fd = -1;
+    if (!file.valid()) {
+        errno = EBADF;
+        return false;
+    }
+    const bool flushed = ::fsync(file.get()) == 0;
+    const int cause = errno;
+    if (!file.Close()) {
+        return false;
+    }
+    errno = cause;
+    return flushed;
+}
+
+bool RenameOver(std::string_view from, std::string_view to) {
+    const auto hostFrom = ToHostPath(from);
+    const auto hostTo = ToHostPath(to);
+    if (!hostFrom || !hostTo) {
+        errno = ENOENT;
+        return false;
+    }
+    // rename(2) replaces a link at the destination as the link itself, and refuses a folder there
+    // when the source is a file.
+    if (::rename(hostFrom->c_str(), hostTo->c_str()) != 0) {
+        return false;
+    }
+    SyncDirectory(DirectoryOf(*hostTo));  // the new name reaches the disk with the content
+    return true;
+}
+
 }  // namespace platform

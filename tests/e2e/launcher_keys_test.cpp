@@ -112,8 +112,10 @@ TEST(E2eFileSizeLimit, DownloadCutShortIsShownAsAFailureNotAQuietExit) {
     ASSERT_FALSE(window.empty()) << box.Output();
     ASSERT_TRUE(box.x.PressKeys(window, {"Escape"})) << box.Output();
     EXPECT_EQ(launcher->WaitForExit(kRunTimeout), 0) << box.Output();
-    // Only the cut-short archive: no client files, no game started, no shortcut.
-    EXPECT_EQ(ReadHostFile(box.Host(R"(E:\Client.zip)")).size(), kLimit);
+    // Nothing: no archive (the cut-short part is removed), no client files, no game started, no
+    // shortcut.
+    EXPECT_FALSE(HostPathExists(box.Host(R"(E:\Client.zip)")));
+    EXPECT_FALSE(HostPathExists(box.Host(R"(E:\Client.zip.part)")));
     EXPECT_EQ(LauncherSandbox::Tree(box.Host(R"(E:\Tolbe)")), Files{});
     EXPECT_EQ(LauncherSandbox::Tree(box.temp.Join("desktop")), Files{});
 }

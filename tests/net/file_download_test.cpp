@@ -24,22 +24,53 @@ using tolbe_test::WriteHostFile;
 
 constexpr auto kDeadline = std::chrono::seconds(60);
 constexpr char kArchive[] = R"(D:\Client.zip)";
+constexpr char kPart[] = R"(D:\Client.zip.part)";
 
-// A network-failure message as the download thread reported it, with the end flag it saw then.
+// What is at a host path itself (a link is not followed).
+std::string EntryAt(const std::string& hostPath) {
+    switch (std::filesystem::symlink_status(hostPath).type()) {
+        case std::filesystem::file_type::not_found:
+            return "nothing";
+        case std::filesystem::file_type::regular:
+            return "file";
+        case std::filesystem::file_type::symlink:
+            return "link";
+        case std::filesystem::file_type::directory:
+            return "folder";
+        default:
+            return "other";
+    }
+}
+
+// A network-failure message as the download thread reported it, with the end flag it saw then
+// and what stood at the archive's two names meanwhile.
 struct Shown {
     std::wstring message;
     uint16_t finishedMeanwhile;
+    std::string archiveMeanwhile;
+    std::string partMeanwhile;
+};
+
+// The stall rule of a download: bytes per second, seconds.
+struct StallRule {
+    long bytesPerSecond = kStallBytesPerSecond;
+    long seconds = kStallSeconds;
 };
 
 class FileDownloadTest : public ::testing::Test {
 protected:
     // Starts a download of `url` into `path` and waits until it has ended.
     std::shared_ptr<FileDownLoad> Download(const std::string& url,
-                                           const std::string& path = kArchive) {
+                                           const std::string& path = kArchive,
+                                           StallRule stall = {}) {
         auto download = CreateDownload(url, path, [this](const std::wstring& message) {
+            Shown seen{message, m_current.load()->m_finished.load(),
+                       EntryAt(sandbox.Host(kArchive)), EntryAt(sandbox.Host(kPart))};
             std::lock_guard<std::mutex> hold(m_lock);
-            m_shown.push_back({message, m_current.load()->m_finished.load()});
+            m_shown.push_back(seen);
         });
+        download->m_lowSpeedLimit = stall.bytesPerSecond;
+        download->m_lowSpeedTime = stall.seconds;
         m_current = download.get();
         StartDownloadThread(download);
         EXPECT_TRUE(WaitUntil([&] { return (download->m_finished & 0xFF) != 0; }, kDeadline))
@@ -90,16 +121,18 @@ TEST_F(FileDownloadTest, ACompleteAnswerBecomesTheLocalFile) {
         {"/Client.zip", archive, static_cast<int64_t>(archive.size())},
         {"/moved", archive, static_cast<int64_t>(archive.size())},
         {"/chunked.zip", archive, 0},  // no Content-Length: the percentage stays 0
-        {"/small.zip", "new", 3},      // the longer file of the last case is cut
+        {"/small.zip", "new", 3},      // the longer file of the last case is replaced
         {"/empty.zip", "", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
         const auto download = Download(base + c.path);
         EXPECT_EQ(download->m_finished, kDownloadEndedAfterTransfer);
+        EXPECT_TRUE(download->m_complete);
         EXPECT_EQ(download->m_contentLength, c.announced);
         EXPECT_EQ(download->m_receivedBytes, static_cast<int64_t>(c.body.size()));
         EXPECT_TRUE(ReadHostFile(sandbox.Host(kArchive)) == c.body);
+        EXPECT_EQ(EntryAt(sandbox.Host(kPart)), "nothing");
         ASSERT_NE(download->m_worker, nullptr);
         EXPECT_FALSE(download->m_worker->joinable());  // detached
     }
@@ -113,6 +146,7 @@ TEST_F(FileDownloadTest, AClosedConnectionWithoutLengthEndsTheBody) {
     });
     const auto download = Download(sandbox.Route(server.port()) + "/Client.zip");
     EXPECT_EQ(download->m_finished, kDownloadEndedAfterTransfer);
+    EXPECT_TRUE(download->m_complete);
     EXPECT_EQ(download->m_contentLength, 0);
     EXPECT_EQ(download->m_receivedBytes, 50000);
     EXPECT_TRUE(ReadHostFile(sandbox.Host(kArchive)) == archive);
@@ -134,6 +168,7 @@ TEST_F(FileDownloadTest, NoTransferEndsQuietlyWithoutAFile) {
     });
     const std::string base = sandbox.Route(server.port());
     std::filesystem::create_directories(sandbox.Host(R"(D:\folder)"));
+    std::filesystem::create_directories(sandbox.Host(R"(D:\other.zip.part)"));
     struct Case {
         const char* name;
         std::string path;
@@ -144,20 +179,26 @@ TEST_F(FileDownloadTest, NoTransferEndsQuietlyWithoutAFile) {
         {"503 without a body", "/busy.zip", kArchive},
         {"folder missing", "/Client.zip", R"(D:\missing\Client.zip)"},
         {"target is a folder", "/Client.zip", R"(D:\folder)"},
+        {"temporary name is a folder", "/Client.zip", R"(D:\other.zip)"},
         {"no such drive", "/Client.zip", R"(Q:\Client.zip)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const auto download = Download(base + c.path, c.savePath);
         EXPECT_EQ(download->m_finished, kDownloadEndedWithoutTransfer);
+        EXPECT_FALSE(download->m_complete);
         EXPECT_EQ(download->m_receivedBytes, 0);
         EXPECT_FALSE(HostPathExists(sandbox.Host(kArchive)));
+        EXPECT_FALSE(HostPathExists(sandbox.Host(kPart)));
     }
-    EXPECT_TRUE(std::filesystem::is_directory(sandbox.Host(R"(D:\folder)")));
+    // Folders are never removed; nothing was written into them.
+    EXPECT_TRUE(std::filesystem::is_empty(sandbox.Host(R"(D:\folder)")));
+    EXPECT_TRUE(std::filesystem::is_empty(sandbox.Host(R"(D:\other.zip.part)")));
+    EXPECT_FALSE(HostPathExists(sandbox.Host(R"(D:\other.zip)")));
     EXPECT_TRUE(shown().empty());
 }
 
-TEST_F(FileDownloadTest, ANetworkFailureIsShownOnceAndKeepsWhatArrived) {
+TEST_F(FileDownloadTest, ANetworkFailureIsShownOnceWithNothingLeftOnTheDisk) {
     constexpr int64_t kAnnounced = 100000;
     constexpr int64_t kHalf = 40000;
     const std::string archive = RandomBytes(kAnnounced, 5);
@@ -210,14 +251,194 @@ TEST_F(FileDownloadTest, ANetworkFailureIsShownOnceAndKeepsWhatArrived) {
         EXPECT_EQ(message.substr(message.size() - suffix.size()), suffix);
         EXPECT_EQ(message.find(L'\n'), message.size() - suffix.size());
         EXPECT_EQ(now.back().finishedMeanwhile, kDownloadRunning);  // the end comes after it
+        // The partial body was closed and removed before the player was told.
+        EXPECT_EQ(now.back().archiveMeanwhile, "nothing");
+        EXPECT_EQ(now.back().partMeanwhile, "nothing");
         EXPECT_EQ(download->m_finished, kDownloadEndedAfterTransfer);
+        EXPECT_FALSE(download->m_complete);
         EXPECT_EQ(download->m_contentLength, c.announced);
-        EXPECT_EQ(download->m_receivedBytes, c.received);
-        if (c.received > 0) {
-            EXPECT_TRUE(ReadHostFile(sandbox.Host(kArchive)) == archive.substr(0, c.received));
-        } else {
-            EXPECT_FALSE(HostPathExists(sandbox.Host(kArchive)));
+        EXPECT_EQ(download->m_receivedBytes, c.received);  // the progress reached stays shown
+        EXPECT_FALSE(HostPathExists(sandbox.Host(kArchive)));
+        EXPECT_FALSE(HostPathExists(sandbox.Host(kPart)));
+    }
+}
+
+TEST_F(FileDownloadTest, OnlyAWholeBodyTakesTheArchiveNameAndNoLinkIsFollowed) {
+    const std::string body = RandomBytes(60000, 6);
+    const std::string head200 =
+        "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+    const std::string archive = sandbox.Host(kArchive);
+    const std::string part = sandbox.Host(kPart);
+    // A file of the player's that a link planted at either name points to.
+    const std::string victim = sandbox.Host(R"(D:\Documents\notes.txt)");
+    const std::string victimBytes = "the player's own notes, which no download may change";
+    std::filesystem::create_directories(std::filesystem::path(victim).parent_path());
+    WriteHostFile(victim, victimBytes);
+
+    enum class Plant { Nothing, StaleArchive, StalePart, LinkAtArchive, LinkAtPart };
+    const auto plant = [&](Plant what) {
+        switch (what) {
+            case Plant::Nothing:
+                break;
+            case Plant::StaleArchive:
+                WriteHostFile(archive, "the archive of an earlier run");
+                break;
+            case Plant::StalePart:
+                WriteHostFile(part, "half an archive of an earlier run");
+                break;
+            case Plant::LinkAtArchive:
+                std::filesystem::create_symlink(victim, archive);
+                break;
+            case Plant::LinkAtPart:
+                std::filesystem::create_symlink(victim, part);
+                break;
         }
+    };
+    // What the server plants once the request has arrived, before it answers: after the
+    // downloader's own look at both names.
+    std::mutex lock;
+    Plant duringRequest = Plant::Nothing;
+
+    RawHttpServer server([&](RawHttpServer::Connection& connection) {
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            plant(duringRequest);
+        }
+        const std::string& head = connection.head();
+        const std::string target = head.substr(4, head.find(' ', 4) - 4);
+        if (target == "/ok") {
+            connection.Send(head200 + body);
+        } else if (target == "/missing") {
+            connection.Send("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot here.");
+        } else if (target == "/broken") {
+            connection.Send("HTTP/1.1 500 Oops\r\nContent-Length: 6\r\n\r\nbroken");
+        } else if (target == "/reset") {
+            connection.Send(head200 + body.substr(0, 20000));
+            WaitUntil([&] { return m_current.load()->m_receivedBytes == 20000; }, kDeadline);
+            connection.Reset();
+        } else if (target == "/short") {
+            connection.Send(head200 + body.substr(0, 1000));  // then an orderly close
+        }
+    });
+    const std::string base = sandbox.Route(server.port());
+
+    struct Case {
+        const char* name;
+        const char* path;
+        Plant before;  // planted before the download starts
+        Plant during;  // planted while the server holds the request
+        uint16_t finished;
+        bool complete;
+        bool message;
+        std::string archiveAfter;  // what stands at Client.zip afterwards
+    };
+    constexpr uint16_t kAfter = kDownloadEndedAfterTransfer;
+    constexpr uint16_t kWithout = kDownloadEndedWithoutTransfer;
+    const std::vector<Case> cases = {
+        {"200 complete", "/ok", Plant::Nothing, Plant::Nothing, kAfter, true, false, "file"},
+        {"200 over a stale Client.zip.part", "/ok", Plant::StalePart, Plant::Nothing, kAfter, true,
+         false, "file"},
+        {"200 over a link at Client.zip", "/ok", Plant::LinkAtArchive, Plant::Nothing, kAfter, true,
+         false, "file"},
+        {"200 over a link at Client.zip.part", "/ok", Plant::LinkAtPart, Plant::Nothing, kAfter,
+         true, false, "file"},
+        // The rename replaces the link itself.
+        {"200, a link planted at Client.zip meanwhile", "/ok", Plant::Nothing, Plant::LinkAtArchive,
+         kAfter, true, false, "file"},
+        // The temporary file is never opened through a link, nor over anything there.
+        {"200, a link planted at Client.zip.part meanwhile", "/ok", Plant::Nothing,
+         Plant::LinkAtPart, kWithout, false, false, "nothing"},
+        {"404 with a stale Client.zip", "/missing", Plant::StaleArchive, Plant::Nothing, kWithout,
+         false, false, "nothing"},
+        {"500 with a stale Client.zip.part", "/broken", Plant::StalePart, Plant::Nothing, kWithout,
+         false, false, "nothing"},
+        {"body cut by a reset, a stale Client.zip", "/reset", Plant::StaleArchive, Plant::Nothing,
+         kAfter, false, true, "nothing"},
+        {"body cut by a reset, a link at Client.zip", "/reset", Plant::LinkAtArchive,
+         Plant::Nothing, kAfter, false, true, "nothing"},
+        {"shorter than announced, a link at Client.zip.part", "/short", Plant::LinkAtPart,
+         Plant::Nothing, kAfter, false, true, "nothing"},
+        // What someone else put at Client.zip is left as it is, and never followed.
+        {"shorter than announced, a link planted at Client.zip meanwhile", "/short", Plant::Nothing,
+         Plant::LinkAtArchive, kAfter, false, true, "link"},
+    };
+    std::vector<std::shared_ptr<FileDownLoad>> downloads;  // the server follows their counters
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(archive);
+        std::filesystem::remove(part);
+        plant(c.before);
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            duringRequest = c.during;
+        }
+        const size_t messagesBefore = shown().size();
+        const auto download = Download(base + c.path);
+        downloads.push_back(download);
+
+        EXPECT_EQ(download->m_finished, c.finished);
+        EXPECT_EQ(download->m_complete, c.complete);
+        EXPECT_EQ(shown().size(), messagesBefore + (c.message ? 1 : 0));
+        EXPECT_EQ(EntryAt(archive), c.archiveAfter);
+        if (c.complete) {
+            EXPECT_EQ(download->m_receivedBytes, static_cast<int64_t>(body.size()));
+            EXPECT_TRUE(ReadHostFile(archive) == body);
+        }
+        EXPECT_EQ(EntryAt(part), "nothing");
+        EXPECT_EQ(EntryAt(victim), "file");
+        EXPECT_EQ(ReadHostFile(victim), victimBytes);
+    }
+}
+
+TEST_F(FileDownloadTest, ABodySlowerThanTheStallRuleBreaksOff) {
+    // 20 bytes every 50 ms, 400 bytes a second, until the body is out or the downloader has let
+    // go.
+    constexpr size_t kLong = 12000;  // 30 s of it
+    constexpr size_t kBrief = 1200;  // 3 s of it
+    RawHttpServer trickle([&](RawHttpServer::Connection& connection) {
+        const size_t length = connection.head().rfind("GET /long ", 0) == 0 ? kLong : kBrief;
+        bool open = connection.Send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(length) +
+                                    "\r\n\r\n");
+        for (size_t sent = 0; open && sent < length; sent += 20) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            open = connection.Send(std::string(20, 't'));
+        }
+    });
+    const std::string base = sandbox.Route(trickle.port());
+    struct Case {
+        const char* name;
+        const char* path;
+        StallRule rule;
+        bool complete;
+    };
+    const std::vector<Case> cases = {
+        // Under 1 KiB/s for 2 s: broken off long before the body could end.
+        {"slower than the rule", "/long", {1024, 2}, false},
+        // The rule is a rate, not a time limit: a slow body above it arrives whole, even when it
+        // takes longer than the rule's seconds. (libcurl measures the rate once a second, so a
+        // rule shorter than 2 s could catch the first second's partial figure.)
+        {"faster than the rule", "/brief", {100, 2}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const size_t messagesBefore = shown().size();
+        const auto download = Download(base + c.path, kArchive, c.rule);
+        EXPECT_EQ(download->m_finished, kDownloadEndedAfterTransfer);
+        EXPECT_EQ(download->m_complete, c.complete);
+        EXPECT_EQ(EntryAt(sandbox.Host(kArchive)), c.complete ? "file" : "nothing");
+        EXPECT_EQ(EntryAt(sandbox.Host(kPart)), "nothing");
+        if (c.complete) {
+            EXPECT_EQ(ReadHostFile(sandbox.Host(kArchive)), std::string(kBrief, 't'));
+            EXPECT_EQ(shown().size(), messagesBefore);
+            continue;
+        }
+        EXPECT_GT(download->m_receivedBytes, 0);
+        EXPECT_LT(download->m_receivedBytes, static_cast<int64_t>(kLong));
+        ASSERT_EQ(shown().size(), messagesBefore + 1);  // shown like any network failure
+        const std::wstring message = shown().back().message;
+        const std::wstring suffix = L"\nm_dwError:28";  // libcurl: the operation timed out
+        ASSERT_GT(message.size(), suffix.size());
+        EXPECT_EQ(message.substr(message.size() - suffix.size()), suffix);
     }
 }
 
