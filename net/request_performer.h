@@ -9,6 +9,12 @@
 // the end of the body without a transport error. HTTP error statuses are answers like any other.
 // Nothing is sent for a URL beyond kMaxUrlBytes or a kind outside RequestKind.
 //
+// Limits the request may set: `deadlineMs` bounds the whole exchange (connecting, waiting and
+// reading); when it ends the exchange, `timedOut` is set. `maxResponseBytes` caps the body: a
+// Content-Length above the cap is refused before the body is read, and a body that grows past it
+// ends the exchange at the piece that would pass it, which is not kept; `responseTooLarge` is
+// then set and `response` holds at most the cap. Either way `completed` is false.
+//
 // Per kind: Get sends "GET" without a body; PostForm sends "POST" with `body` and the header
 // "Content-type: application/x-www-form-urlencoded"; PostJson sends "POST" with `body` and the
 // header "Content-type: application/json; charset=utf-8". All use HTTP/1.1 and the user agent

@@ -32,6 +32,14 @@ struct WebNetRequest {
     std::map<std::string, std::string> params;
     bool completed = false;  // the exchange ran to the end of the body without a transport error
     long status = 0;         // the HTTP status of the answer; 0 when none arrived
+    // The longest the whole exchange may take, connecting included, in milliseconds; 0: no limit.
+    long deadlineMs = 0;
+    // The most body bytes kept; 0: no cap. A body that would pass it ends the exchange at once
+    // (and one announced longer is not read at all): `response` then holds at most this many
+    // bytes, and memory stays bounded whatever the server sends.
+    size_t maxResponseBytes = 0;
+    bool responseTooLarge = false;  // set when maxResponseBytes ended the exchange
+    bool timedOut = false;          // set when deadlineMs ended the exchange
 
     // Makes the URL and body ready to send: EncodeParams (except for PostJson), then for a Get
     // with a non-empty body appends "?" and the body to `url`. UrlWithinLimit tells afterwards

@@ -42,6 +42,18 @@ public:
         return scheme + "://localhost:" + std::to_string(redirect.fromPort);
     }
 
+    // Adds the host line "host:port 127.0.0.1:serverPort": connections to that name and port
+    // (the notice server's, for instance) reach the loopback server.
+    void RouteHost(const std::string& host, int port, int serverPort) {
+        platform::HostRedirect redirect;
+        redirect.fromHost = host;
+        redirect.fromPort = port;
+        redirect.toHost = "127.0.0.1";
+        redirect.toPort = serverPort;
+        m_facts.hosts.push_back(redirect);
+        platform::SetHostFacts(m_facts);
+    }
+
     // Host path of a Windows-form path on drive D:.
     std::string Host(const std::string& windowsPath) const {
         const auto host = platform::MapToHostPath(windowsPath, m_facts.drives, "/");

@@ -30,12 +30,15 @@ struct Finished {
     bool completed = false;
     long status = 0;
     std::thread::id thread;
+    bool timedOut = false;
+    bool responseTooLarge = false;
 };
 std::vector<Finished> finished;
 
 bool Record(WebNetRequest* request) {
     finished.push_back({request->url, request->body, request->response, request->completed,
-                        request->status, std::this_thread::get_id()});
+                        request->status, std::this_thread::get_id(), request->timedOut,
+                        request->responseTooLarge});
     return true;
 }
 
@@ -212,6 +215,8 @@ TEST_F(WebNetTest, EveryBodyByteArrivesWhateverTheStatus) {
         SCOPED_TRACE(cases[i].path);
         EXPECT_EQ(finished[i].status, cases[i].status);
         EXPECT_TRUE(finished[i].completed);
+        EXPECT_FALSE(finished[i].timedOut);
+        EXPECT_FALSE(finished[i].responseTooLarge);  // no cap by default
         EXPECT_EQ(finished[i].response.size(), cases[i].body.size());
         EXPECT_TRUE(finished[i].response == cases[i].body);
     }
@@ -233,6 +238,7 @@ TEST_F(WebNetTest, AnExchangeThatBreaksOffIsToldFromAnAnswer) {
     DispatchUntil(net, 2);
 
     EXPECT_FALSE(finished[0].completed);
+    EXPECT_FALSE(finished[0].timedOut);
     EXPECT_EQ(finished[0].status, 200);
     EXPECT_EQ(finished[0].response, part);  // what arrived is kept
     // Unreachable: the completion function still runs, with nothing received.
@@ -519,6 +525,171 @@ TEST_F(WebNetTest, RequestsNotYetPerformedAreDiscardedUnrun) {
 
 TEST(ServerInfoUrl, IsTheAddressTheLauncherWasBuiltWith) {
     EXPECT_EQ(ServerInfoUrl(), CONFIGURED_NOTICE_URL);
+}
+
+TEST_F(WebNetTest, ABodyPastTheCapEndsTheExchangeAtTheCap) {
+    constexpr size_t kCap = 1000;
+    const std::string exact = RandomBytes(kCap, 8);
+    const std::string over = RandomBytes(kCap + 1, 9);
+    LoopbackHttpServer server([&](httplib::Server& http) {
+        http.Get("/exact", [&](const httplib::Request&, httplib::Response& response) {
+            response.set_content(exact, "application/octet-stream");
+        });
+        http.Get("/over", [&](const httplib::Request&, httplib::Response& response) {
+            response.set_content(over, "application/octet-stream");
+        });
+        http.Get("/exact-chunked", [&](const httplib::Request&, httplib::Response& response) {
+            tolbe_test::SetChunkedContent(response, exact, 100, "application/octet-stream");
+        });
+        // Without a length the cap can only be met while the body arrives.
+        http.Get("/over-chunked", [&](const httplib::Request&, httplib::Response& response) {
+            tolbe_test::SetChunkedContent(response, over, 100, "application/octet-stream");
+        });
+        http.Get("/missing", [&](const httplib::Request&, httplib::Response& response) {
+            response.status = 404;
+            response.set_content(over, "text/html");
+        });
+    });
+    const std::string base = sandbox.Route(server.port());
+    struct Case {
+        const char* path;
+        bool withinCap;
+    };
+    const std::vector<Case> cases = {
+        {"/exact", true},         {"/over", false},    {"/exact-chunked", true},
+        {"/over-chunked", false}, {"/missing", false},  // an error page is capped alike
+    };
+    WebNet net;
+    net.StartWorker();
+    for (const Case& c : cases) {
+        auto request = Request(Get, base + c.path);
+        request->maxResponseBytes = kCap;
+        ASSERT_TRUE(net.Queue(std::move(request)));
+    }
+    DispatchUntil(net, cases.size());
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.path);
+        const Finished& f = finished[i];
+        EXPECT_EQ(f.completed, c.withinCap);
+        EXPECT_EQ(f.responseTooLarge, !c.withinCap);
+        EXPECT_FALSE(f.timedOut);
+        if (c.withinCap) {
+            EXPECT_TRUE(f.response == exact);
+        } else {
+            EXPECT_LE(f.response.size(), kCap);
+            EXPECT_TRUE(f.response == over.substr(0, f.response.size()));  // a prefix, if any
+        }
+    }
+}
+
+// The host and port of the notice server's address (80 when it names none).
+std::pair<std::string, int> NoticeHostAndPort() {
+    const std::string& url = ServerInfoUrl();
+    const size_t start = url.find("://") + 3;
+    const std::string authority = url.substr(start, url.find('/', start) - start);
+    const size_t colon = authority.rfind(':');
+    if (colon == std::string::npos) {
+        return {authority, 80};
+    }
+    return {authority.substr(0, colon), std::stoi(authority.substr(colon + 1))};
+}
+
+class ServerInfoRequestTest : public WebNetTest {
+protected:
+    // Routes the notice server's own address to the loopback server on `port`.
+    void RouteNoticeServer(int port) {
+        const auto [host, noticePort] = NoticeHostAndPort();
+        sandbox.RouteHost(host, noticePort, port);
+    }
+};
+
+TEST_F(ServerInfoRequestTest, KeepsAtMostOneMebibyteOfAHugeAnswer) {
+    constexpr size_t kHuge = size_t{64} << 20;
+    const std::string piece = RandomBytes(64 * 1024, 10);
+    const std::string record = "CgMxLjA=";  // a small vaskpc.txt
+    // Each answer is streamed piece by piece and never held whole; the stream stops when the
+    // launcher has let go.
+    const auto stream = [&piece](size_t offset, httplib::DataSink& sink) {
+        const size_t count = std::min(piece.size(), kHuge - offset);
+        if (!sink.write(piece.data(), count)) {
+            return false;
+        }
+        if (offset + count == kHuge) {
+            sink.done();
+        }
+        return true;
+    };
+    std::mutex lock;
+    std::vector<std::string> targets;
+    LoopbackHttpServer server([&](httplib::Server& http) {
+        http.Get(".*", [&](const httplib::Request& request, httplib::Response& response) {
+            size_t served = 0;
+            {
+                std::lock_guard<std::mutex> hold(lock);
+                targets.push_back(request.target);
+                served = targets.size();
+            }
+            if (served == 1) {
+                response.set_content(record, "text/plain");
+            } else if (served == 2) {
+                response.set_chunked_content_provider("text/plain", stream);
+            } else {
+                response.set_content_provider(kHuge, "text/plain",
+                                              [&](size_t offset, size_t, httplib::DataSink& sink) {
+                                                  return stream(offset, sink);
+                                              });
+            }
+        });
+    });
+    RouteNoticeServer(server.port());
+
+    WebNet net;
+    net.StartWorker();  // one worker: the answers are served in queue order
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(net.Queue(NewServerInfoRequest(&Record)));
+    }
+    DispatchUntil(net, 3);
+    net.StopWorkers();
+
+    EXPECT_EQ(finished[0].url, ServerInfoUrl());
+    EXPECT_TRUE(finished[0].completed);
+    EXPECT_EQ(finished[0].response, record);
+    for (size_t i = 1; i < 3; ++i) {
+        SCOPED_TRACE(i == 1 ? "without a length" : "with a length of 64 MiB");
+        EXPECT_FALSE(finished[i].completed);
+        EXPECT_TRUE(finished[i].responseTooLarge);
+        EXPECT_FALSE(finished[i].timedOut);
+        EXPECT_LE(finished[i].response.size(), kServerInfoMaxBytes);
+    }
+    std::lock_guard<std::mutex> hold(lock);
+    const std::string path = ServerInfoUrl().substr(ServerInfoUrl().find('/', 7));
+    EXPECT_EQ(targets, std::vector<std::string>(3, path));
+}
+
+TEST_F(ServerInfoRequestTest, ATrickleEndsAtTheDeadline) {
+    // One byte every 100 ms of a 1000-byte answer: 100 s, unless the deadline ends it first.
+    RawHttpServer trickle([](RawHttpServer::Connection& connection) {
+        bool open = connection.Send("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n");
+        for (int sent = 0; open && sent < 1000; ++sent) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            open = connection.Send("x");
+        }
+    });
+    RouteNoticeServer(trickle.port());
+
+    WebNet net;
+    net.StartWorker();
+    ASSERT_TRUE(net.Queue(NewServerInfoRequest(&Record, 1000)));
+    DispatchUntil(net, 1);  // within its 30 s, so long before the answer could end
+    net.StopWorkers();
+
+    EXPECT_FALSE(finished[0].completed);
+    EXPECT_TRUE(finished[0].timedOut);
+    EXPECT_FALSE(finished[0].responseTooLarge);
+    EXPECT_EQ(finished[0].status, 200);
+    EXPECT_LT(finished[0].response.size(), 1000u);
+    EXPECT_EQ(finished[0].response, std::string(finished[0].response.size(), 'x'));
 }
 
 }  // namespace
