@@ -155,4 +155,59 @@ TEST(FileOperations, FileStreamsOpenWindowsPaths) {
     EXPECT_FALSE(platform::OpenFileStream(R"(Q:\notes.txt)", "rb"));
 }
 
+TEST(FileOperations, ANewFileIsNeverOpenedOverAnythingNorThroughALink) {
+    tolbe_test::SandboxDrives sandbox("D");
+    const std::string outside = sandbox.base() + "/outside.txt";
+    WriteHostFile(outside, "keep");
+    WriteHostFile(sandbox.Host(R"(D:\old.zip)"), "old");
+    fs::create_symlink(outside, sandbox.Host(R"(D:\link.zip)"));
+    // A dangling link: creating through it would make a file where it points.
+    fs::create_symlink(sandbox.base() + "/planted.txt", sandbox.Host(R"(D:\dangling.zip)"));
+    fs::create_directories(sandbox.Host(R"(D:\folder.zip)"));
+    for (const char* taken : {R"(D:\old.zip)", R"(D:\link.zip)", R"(D:\dangling.zip)",
+                              R"(D:\folder.zip)", R"(D:\missing\new.zip)", R"(Q:\new.zip)"}) {
+        EXPECT_FALSE(platform::NewFileWriter::Create(taken)) << taken;
+    }
+    EXPECT_EQ(ReadHostFile(sandbox.Host(R"(D:\old.zip)")), "old");
+    EXPECT_EQ(ReadHostFile(outside), "keep");
+    EXPECT_FALSE(HostPathExists(sandbox.base() + "/planted.txt"));
+
+    auto file = platform::NewFileWriter::Create(R"(D:\new.zip)");
+    ASSERT_TRUE(file);
+    EXPECT_TRUE(file->Write("new ", 4));
+    EXPECT_TRUE(file->Write("bytes", 5));
+    EXPECT_TRUE(file->Finish());
+    EXPECT_FALSE(file->Write("more", 4));  // closed
+    EXPECT_EQ(ReadHostFile(sandbox.Host(R"(D:\new.zip)")), "new bytes");
+}
+
+TEST(FileOperations, RenameOverReplacesAFileOrALinkButNeverAFolder) {
+    tolbe_test::SandboxDrives sandbox("D");
+    const std::string outside = sandbox.base() + "/outside.txt";
+    WriteHostFile(outside, "keep");
+    WriteHostFile(sandbox.Host(R"(D:\old.zip)"), "old");
+    fs::create_symlink(outside, sandbox.Host(R"(D:\link.zip)"));
+    fs::create_directories(sandbox.Host(R"(D:\folder.zip)"));
+    const struct {
+        const char* to;
+        bool replaced;
+    } cases[] = {
+        {R"(D:\fresh.zip)", true},   {R"(D:\old.zip)", true},
+        {R"(D:\link.zip)", true},  // the link itself: its target stays
+        {R"(D:\folder.zip)", false}, {R"(Q:\new.zip)", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.to);
+        WriteHostFile(sandbox.Host(R"(D:\new.part)"), "new");
+        EXPECT_EQ(platform::RenameOver(R"(D:\new.part)", c.to), c.replaced);
+        EXPECT_EQ(HostPathExists(sandbox.Host(R"(D:\new.part)")), !c.replaced);
+        if (c.replaced) {
+            EXPECT_EQ(fs::symlink_status(sandbox.Host(c.to)).type(), fs::file_type::regular);
+            EXPECT_EQ(ReadHostFile(sandbox.Host(c.to)), "new");
+        }
+    }
+    EXPECT_EQ(ReadHostFile(outside), "keep");
+    EXPECT_TRUE(fs::is_empty(sandbox.Host(R"(D:\folder.zip)")));
+}
+
 }  // namespace
