@@ -83,7 +83,8 @@ void StartDownloadThread(const std::shared_ptr<FileDownLoad>& download);
 //   "\n" + "m_dwError:" + libcurl's error code in decimal, once the temporary file is closed and
 //   removed, waits for it to return, and ends with kDownloadEndedAfterTransfer; m_receivedBytes
 //   keeps its count.
-// Whenever the download is not complete, neither m_savePath nor the temporary file is left
-// (folders aside), and m_complete stays false. Every resource is released before m_finished is
-// set.
+// Whenever the download is not complete, m_complete stays false and the temporary file is
+// removed; m_savePath then holds nothing of this download (what another program puts there
+// while the download runs is left as it is, and a link there is never followed). Every resource
+// is released before m_finished is set.
 void DownloadProc(std::shared_ptr<FileDownLoad> download);

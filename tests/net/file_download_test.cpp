@@ -294,6 +294,8 @@ TEST_F(FileDownloadTest, OnlyAWholeBodyTakesTheArchiveNameAndNoLinkIsFollowed) {
                 break;
         }
     };
+    // The server follows the downloads' counters: they go only after it has been joined.
+    std::vector<std::shared_ptr<FileDownLoad>> downloads;
     // What the server plants once the request has arrived, before it answers: after the
     // downloader's own look at both names.
     std::mutex lock;
@@ -362,7 +364,6 @@ TEST_F(FileDownloadTest, OnlyAWholeBodyTakesTheArchiveNameAndNoLinkIsFollowed) {
         {"shorter than announced, a link planted at Client.zip meanwhile", "/short", Plant::Nothing,
          Plant::LinkAtArchive, kAfter, false, true, "link"},
     };
-    std::vector<std::shared_ptr<FileDownLoad>> downloads;  // the server follows their counters
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::filesystem::remove(archive);
