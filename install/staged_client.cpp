@@ -110,7 +110,7 @@ bool ReplaceInstallation(const std::string& staging, const std::string& clientDi
     const bool swapped =
         MoveAllBut(journal, clientDir, backup, {keepInPlace, kConfigName}) &&
         MoveAllBut(journal, staging, clientDir, {keepInPlace, kConfigName, kSideFolderMarker}) &&
-        platform::MoveFileOver(newConfig, Join(clientDir, kConfigName));
+        platform::RenameOver(newConfig, Join(clientDir, kConfigName));
     if (!swapped) {
         journal.Undo();
         DiscardSideFolder(backup);

@@ -36,9 +36,4 @@ EntryKind EntryKindAt(std::string_view windowsPath);
 // the two paths lie on different file systems or either maps to no host path.
 bool MoveEntry(std::string_view from, std::string_view to);
 
-// Renames the file at `from` over the file or link at `to` in one step, so that `to` always
-// names either the old file or the new one (a link at `to` is replaced, never followed). False,
-// with nothing changed, when `from` is not a regular file, `to` is a folder, or the rename fails.
-bool MoveFileOver(std::string_view from, std::string_view to);
-
 }  // namespace platform

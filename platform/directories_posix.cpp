@@ -119,21 +119,4 @@ bool MoveEntry(std::string_view from, std::string_view to) {
     return ::rename(hostFrom->c_str(), hostTo->c_str()) == 0;
 }
 
-bool MoveFileOver(std::string_view from, std::string_view to) {
-    const auto hostFrom = ToHostPath(from);
-    const auto hostTo = ToHostPath(to);
-    struct stat source;
-    if (!hostFrom || !hostTo || ::lstat(hostFrom->c_str(), &source) != 0) {
-        errno = ENOENT;
-        return false;
-    }
-    struct stat target;
-    if (!S_ISREG(source.st_mode) ||
-        (::lstat(hostTo->c_str(), &target) == 0 && S_ISDIR(target.st_mode))) {
-        errno = EINVAL;
-        return false;
-    }
-    return ::rename(hostFrom->c_str(), hostTo->c_str()) == 0;
-}
-
 }  // namespace platform

@@ -19,6 +19,7 @@ using Files = std::vector<std::string>;
 // Window titles (extended regular expressions): the boxes' captions, which the window system
 // may follow with the program's name.
 constexpr char kExtractionFailedTitle[] = "^解压失败";
+constexpr char kGameStartFailedTitle[] = "^启动失败";
 constexpr char kRetryQuestionTitle[] = "^检查失败";
 
 // What a notice server in trouble may answer: an error page, which is no record's text.
@@ -120,7 +121,7 @@ TEST(E2eFileSizeLimit, DownloadCutShortIsShownAsAFailureNotAQuietExit) {
     EXPECT_EQ(LauncherSandbox::Tree(box.temp.Join("desktop")), Files{});
 }
 
-TEST(E2eGameCannotStart, TheWindowStaysUntilAltF4) {
+TEST(E2eGameCannotStart, ThePlayerIsToldAndTheWindowStaysUntilAltF4) {
     LauncherSandbox box;
     box.PublishRecord("1.0");
     // A current installation whose game lost its execute permission.
@@ -145,6 +146,11 @@ TEST(E2eGameCannotStart, TheWindowStaysUntilAltF4) {
         return !error && written != earlier;
     };
     ASSERT_TRUE(WaitUntil(saved, kShowTimeout)) << box.Output();
+    const std::string failure = WaitForBox(box, *launcher, kGameStartFailedTitle);
+    ASSERT_FALSE(failure.empty()) << "the failed start was not told\n" << box.Output();
+    ASSERT_TRUE(box.x.PressKeys(failure, {"Return"}));
+    ASSERT_TRUE(
+        WaitUntil([&] { return box.x.ShownWindows(kGameStartFailedTitle).empty(); }, kShowTimeout));
     const std::string window = WaitForMainWindow(box, *launcher);
     ASSERT_FALSE(window.empty()) << "the window did not stay\n" << box.Output();
     ASSERT_TRUE(box.x.PressKeys(window, {"alt+F4"})) << box.Output();
