@@ -186,7 +186,7 @@ bool CZipImplement::UnzipCurrentFile(unzFile archive, platform::ExtractionTarget
     // The folders along the name are made or entered first; a link or a file in the place of
     // one fails the entry, so nothing is written where it points.
     const unsigned mode = EntryFileMode(info.version, info.external_fa);
-    std::optional<platform::ExtractedFile> file = target.CreateFile(name, mode);
+    std::optional<platform::FileWriter> file = target.CreateFile(name, mode);
     if (!file) {
         return false;
     }

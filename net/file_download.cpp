@@ -137,7 +137,7 @@ private:
             m_refused = true;
             return false;
         }
-        m_file = platform::NewFileWriter::Create(m_partPath);
+        m_file = platform::FileWriter::CreateNew(m_partPath);
         if (!m_file) {
             m_refused = true;
             return false;
@@ -191,7 +191,7 @@ private:
     const std::string& m_partPath;
     std::optional<CurlList> m_connectTo;  // outlives the handle that refers to it
     CurlEasy m_easy;
-    std::optional<platform::NewFileWriter> m_file;  // the temporary file, once created
+    std::optional<platform::FileWriter> m_file;  // the temporary file, once created
     char m_error[CURL_ERROR_SIZE] = {};
     int64_t m_received = 0;
     bool m_refused = false;      // not a 200 answer, or no temporary file: nothing was written

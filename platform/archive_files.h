@@ -11,6 +11,8 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/files.h"
+
 namespace platform {
 
 // Permission bits of a file written without stored ones: read and write for everyone, less the
@@ -56,30 +58,6 @@ private:
     int m_fd;
 };
 
-// A regular file being written from start to end (made by ExtractionTarget::CreateFile); closed
-// when the object goes.
-class ExtractedFile {
-public:
-    ExtractedFile(ExtractedFile&& other) noexcept;
-    ExtractedFile& operator=(ExtractedFile&& other) noexcept;
-    ExtractedFile(const ExtractedFile&) = delete;
-    ExtractedFile& operator=(const ExtractedFile&) = delete;
-    ~ExtractedFile();
-
-    // Appends all `size` bytes. False when fewer could be written (a full disk, a file size
-    // limit, an I/O error); some of them may then be in the file.
-    bool Write(const void* data, size_t size);
-
-    // Closes the file and reports whether the close succeeded (a delayed write error shows up
-    // here). Afterwards the object holds nothing.
-    bool Close();
-
-private:
-    friend class ExtractionTarget;
-    explicit ExtractedFile(int fd) : m_fd(fd) {}
-    int m_fd;
-};
-
 // The client directory an extraction writes into, held open. Every folder and file below it is
 // reached from it one name at a time, and a symbolic link met on the way is never followed: an
 // entry cannot be written outside the directory through a link that the folder already holds
@@ -114,7 +92,7 @@ public:
     // followed, so whatever it points to stays untouched), which also replaces read-only files
     // and programs that are running. nullopt (errno set) when a folder fails as in MakeFolders,
     // the path names no file (it is empty) or a directory, or the folder is not writable.
-    std::optional<ExtractedFile> CreateFile(std::string_view relativePath, unsigned mode);
+    std::optional<FileWriter> CreateFile(std::string_view relativePath, unsigned mode);
 
 private:
     struct Folders;  // the open directory and the last folder entered below it

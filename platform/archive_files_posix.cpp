@@ -134,36 +134,6 @@ std::optional<uint64_t> ArchiveInputFile::Size() {
     return static_cast<uint64_t>(info.st_size);
 }
 
-ExtractedFile::ExtractedFile(ExtractedFile&& other) noexcept : m_fd(other.m_fd) {
-    other.m_fd = -1;
-}
-
-ExtractedFile& ExtractedFile::operator=(ExtractedFile&& other) noexcept {
-    if (this != &other) {
-        Close();
-        m_fd = other.m_fd;
-        other.m_fd = -1;
-    }
-    return *this;
-}
-
-ExtractedFile::~ExtractedFile() {
-    Close();
-}
-
-bool ExtractedFile::Write(const void* data, size_t size) {
-    return m_fd >= 0 && WriteAll(m_fd, std::string_view(static_cast<const char*>(data), size));
-}
-
-bool ExtractedFile::Close() {
-    if (m_fd < 0) {
-        return false;
-    }
-    const int fd = m_fd;
-    m_fd = -1;
-    return ::close(fd) == 0;
-}
-
 struct ExtractionTarget::Folders {
     explicit Folders(int fd) : root(fd) {}
 
@@ -229,8 +199,8 @@ bool ExtractionTarget::MakeFolders(std::string_view relativePath) {
     return RelativeComponents(relativePath, folders) && m_folders->Enter(folders) >= 0;
 }
 
-std::optional<ExtractedFile> ExtractionTarget::CreateFile(std::string_view relativePath,
-                                                          unsigned mode) {
+std::optional<FileWriter> ExtractionTarget::CreateFile(std::string_view relativePath,
+                                                       unsigned mode) {
     std::vector<std::string_view> parts;
     if (!RelativeComponents(relativePath, parts)) {
         return std::nullopt;
@@ -256,7 +226,7 @@ std::optional<ExtractedFile> ExtractionTarget::CreateFile(std::string_view relat
     if (fd < 0) {
         return std::nullopt;
     }
-    return ExtractedFile(fd);
+    return FileWriter(fd);
 }
 
 }  // namespace platform

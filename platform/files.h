@@ -57,22 +57,26 @@ using FilePointer = std::unique_ptr<std::FILE, FileCloser>;
 // inherited by started programs. Null when the path maps to nothing or the open fails.
 FilePointer OpenFileStream(std::string_view windowsPath, const char* mode);
 
-// A file that did not exist before, written from start to end; closed when the object goes.
-class NewFileWriter {
+class ExtractionTarget;
+
+// A regular file that did not exist before, written from start to end; closed when the object
+// goes. Made by CreateNew, or by ExtractionTarget::CreateFile for an extracted entry.
+class FileWriter {
 public:
     // Creates the file as a new one, exclusively: nothing may be at the path yet, a symbolic link
     // included, which is never followed (so whatever a planted link points to stays untouched).
     // Write access only, the usual permissions (0666 less the umask), not inherited by started
     // programs. Nullopt (errno set) when the path maps to no host path, something is already
     // there, or the folder is missing or not writable.
-    static std::optional<NewFileWriter> Create(std::string_view windowsPath);
+    static std::optional<FileWriter> CreateNew(std::string_view windowsPath);
 
-    NewFileWriter(NewFileWriter&& other) noexcept;
-    NewFileWriter& operator=(NewFileWriter&& other) noexcept;
-    NewFileWriter(const NewFileWriter&) = delete;
-    NewFileWriter& operator=(const NewFileWriter&) = delete;
-    // Closes the file if Finish has not; its content is then not known to be on the disk.
-    ~NewFileWriter();
+    FileWriter(FileWriter&& other) noexcept;
+    FileWriter& operator=(FileWriter&& other) noexcept;
+    FileWriter(const FileWriter&) = delete;
+    FileWriter& operator=(const FileWriter&) = delete;
+    // Closes the file if Close or Finish has not; its content is then not known to be on the
+    // disk.
+    ~FileWriter();
 
     // Appends all `size` bytes. False when fewer could be written (a full disk, a file size
     // limit, an I/O error); some of them may then be in the file.
@@ -82,8 +86,13 @@ public:
     // write error shows up here). Afterwards the object holds nothing, whatever the outcome.
     bool Finish();
 
+    // Closes the file without waiting for the disk and reports whether the close succeeded (a
+    // delayed write error shows up here). Afterwards the object holds nothing.
+    bool Close();
+
 private:
-    explicit NewFileWriter(int fd) : m_fd(fd) {}
+    friend class ExtractionTarget;
+    explicit FileWriter(int fd) : m_fd(fd) {}
     int m_fd;
 };
 

@@ -249,7 +249,7 @@ FilePointer OpenFileStream(std::string_view windowsPath, const char* mode) {
     return FilePointer(std::fopen(hostPath->c_str(), closeOnExec.c_str()));
 }
 
-std::optional<NewFileWriter> NewFileWriter::Create(std::string_view windowsPath) {
+std::optional<FileWriter> FileWriter::CreateNew(std::string_view windowsPath) {
     const auto hostPath = ToHostPath(windowsPath);
     if (!hostPath) {
         errno = ENOENT;
@@ -260,14 +260,14 @@ std::optional<NewFileWriter> NewFileWriter::Create(std::string_view windowsPath)
     if (fd < 0) {
         return std::nullopt;
     }
-    return NewFileWriter(fd);
+    return FileWriter(fd);
 }
 
-NewFileWriter::NewFileWriter(NewFileWriter&& other) noexcept : m_fd(other.m_fd) {
+FileWriter::FileWriter(FileWriter&& other) noexcept : m_fd(other.m_fd) {
     other.m_fd = -1;
 }
 
-NewFileWriter& NewFileWriter::operator=(NewFileWriter&& other) noexcept {
+FileWriter& FileWriter::operator=(FileWriter&& other) noexcept {
     if (this != &other) {
         Descriptor(m_fd).Close();
         m_fd = other.m_fd;
@@ -276,15 +276,15 @@ NewFileWriter& NewFileWriter::operator=(NewFileWriter&& other) noexcept {
     return *this;
 }
 
-NewFileWriter::~NewFileWriter() {
+FileWriter::~FileWriter() {
     Descriptor(m_fd).Close();
 }
 
-bool NewFileWriter::Write(const void* data, size_t size) {
+bool FileWriter::Write(const void* data, size_t size) {
     return m_fd >= 0 && WriteAll(m_fd, std::string_view(static_cast<const char*>(data), size));
 }
 
-bool NewFileWriter::Finish() {
+bool FileWriter::Finish() {
     Descriptor file(m_fd);
     m_fd = -1;
     if (!file.valid()) {
@@ -298,6 +298,16 @@ bool NewFileWriter::Finish() {
     }
     errno = cause;
     return flushed;
+}
+
+bool FileWriter::Close() {
+    Descriptor file(m_fd);
+    m_fd = -1;
+    if (!file.valid()) {
+        errno = EBADF;
+        return false;
+    }
+    return file.Close();
 }
 
 bool RenameOver(std::string_view from, std::string_view to) {

@@ -166,13 +166,13 @@ TEST(FileOperations, ANewFileIsNeverOpenedOverAnythingNorThroughALink) {
     fs::create_directories(sandbox.Host(R"(D:\folder.zip)"));
     for (const char* taken : {R"(D:\old.zip)", R"(D:\link.zip)", R"(D:\dangling.zip)",
                               R"(D:\folder.zip)", R"(D:\missing\new.zip)", R"(Q:\new.zip)"}) {
-        EXPECT_FALSE(platform::NewFileWriter::Create(taken)) << taken;
+        EXPECT_FALSE(platform::FileWriter::CreateNew(taken)) << taken;
     }
     EXPECT_EQ(ReadHostFile(sandbox.Host(R"(D:\old.zip)")), "old");
     EXPECT_EQ(ReadHostFile(outside), "keep");
     EXPECT_FALSE(HostPathExists(sandbox.base() + "/planted.txt"));
 
-    auto file = platform::NewFileWriter::Create(R"(D:\new.zip)");
+    auto file = platform::FileWriter::CreateNew(R"(D:\new.zip)");
     ASSERT_TRUE(file);
     EXPECT_TRUE(file->Write("new ", 4));
     EXPECT_TRUE(file->Write("bytes", 5));
