@@ -3,6 +3,7 @@
 // extractor, a loopback server standing in for the notice server and the archive server, and
 // sandbox drives over temporary folders. Ticks are driven by hand.
 
+#include <gtest/gtest.h>
 #include <httplib.h>
 
 #include <atomic>
@@ -240,6 +241,25 @@ public:
             std::this_thread::sleep_for(std::chrono::microseconds(300));
         }
         return false;
+    }
+
+    // Opens the window with the retry question to be answered Cancel and ticks until the window
+    // ends: success when it ended after that one question, with the flow still requesting.
+    ::testing::AssertionResult EndsAtTheRetryQuestion() {
+        view.answers = {kIdCancel};
+        Open();
+        if (!TickUntil([&] { return view.endDialogCalls > 0; })) {
+            return ::testing::AssertionFailure() << "the window did not end";
+        }
+        if (view.boxes.size() != 1 || view.boxes[0].text != kTextRetryQuestion) {
+            return ::testing::AssertionFailure()
+                   << view.boxes.size() << " boxes instead of the one retry question";
+        }
+        if (flow->m_flowState != Requesting) {
+            return ::testing::AssertionFailure()
+                   << "the flow went on to state " << flow->m_flowState;
+        }
+        return ::testing::AssertionSuccess();
     }
 
     bool TickUntilState(int state) {

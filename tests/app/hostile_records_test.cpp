@@ -54,12 +54,7 @@ TEST(HostileRecords, RefusedRecordsGetTheRetryQuestionAndTouchNothing) {
         c.change(record);
         h.Publish(record);
         h.server.SetArchive(200, ClientArchive());
-        h.view.answers = {kIdCancel};
-        h.Open();
-
-        ASSERT_TRUE(h.TickUntil([&] { return h.view.endDialogCalls > 0; })) << c.name;
-        ASSERT_EQ(h.view.boxes.size(), 1u) << c.name;
-        EXPECT_EQ(h.view.boxes[0].text, kTextRetryQuestion) << c.name;
+        EXPECT_TRUE(h.EndsAtTheRetryQuestion()) << c.name;
         EXPECT_EQ(h.server.archiveRequests.load(), 0) << c.name;
         EXPECT_EQ(SnapshotTree(h.temp.path()), before) << c.name;
     }
@@ -70,11 +65,7 @@ TEST(HostileRecords, ABodyOverOneMebibyteIsRefused) {
     // A valid record followed by padding: whatever its text, such a body is no vaskpc.txt.
     h.server.SetNotice(200, RecordToText(ServerRecord()) + std::string(3 << 20, 'A'));
     h.server.SetArchive(200, ClientArchive());
-    h.view.answers = {kIdCancel};
-    h.Open();
-    ASSERT_TRUE(h.TickUntil([&] { return h.view.endDialogCalls > 0; }));
-    ASSERT_EQ(h.view.boxes.size(), 1u);
-    EXPECT_EQ(h.view.boxes[0].text, kTextRetryQuestion);
+    EXPECT_TRUE(h.EndsAtTheRetryQuestion());
     EXPECT_EQ(h.server.archiveRequests.load(), 0);
 }
 
@@ -82,12 +73,7 @@ TEST(HostileRecords, ATricklingNoticeServerEndsInTheRetryQuestion) {
     FlowHarness h;
     h.server.TrickleNotice();
     h.flow->serverInfoDeadlineMs = 800;  // the launcher's own deadline is 30 s
-    h.view.answers = {kIdCancel};
-    h.Open();
-    ASSERT_TRUE(h.TickUntil([&] { return h.view.endDialogCalls > 0; }));
-    ASSERT_EQ(h.view.boxes.size(), 1u);
-    EXPECT_EQ(h.view.boxes[0].text, kTextRetryQuestion);
-    EXPECT_EQ(h.flow->m_flowState, Requesting);
+    EXPECT_TRUE(h.EndsAtTheRetryQuestion());
 }
 
 // Folders that carry the record's names without being the launcher's installation. None is
