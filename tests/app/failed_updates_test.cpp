@@ -4,7 +4,6 @@
 // never trusted.
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -102,10 +101,15 @@ TEST(FailedUpdates, WhateverBreaksTheOldInstallationStaysAndStillStarts) {
         {"the game in other letters", 200, Archive({{"TOLBE.EXE", kGameScript, 0100755}}), 0},
         {"the game is a folder", 200, Archive({{"tolbe.exe/", "", 040755}}), 0},
         {"an empty archive", 200, Archive({}), 0},
+        {"an entry that climbs out", 200,
+         Archive({{"tolbe.exe", kGameScript, 0100755},
+                  {"../../canary/keep.txt", "overwritten", 0100644}}),
+         0},
     };
     for (const auto& c : cases) {
         FlowHarness h;
         InstallOldClient(h);
+        PlantCanary(h.temp);
         const TreeSnapshot before = SnapshotTree(h.temp.path());
         h.Publish(ServerRecord("1.0"));
         h.server.SetArchive(c.status, c.archive);
@@ -117,22 +121,6 @@ TEST(FailedUpdates, WhateverBreaksTheOldInstallationStaysAndStillStarts) {
         ExpectOldClientStarts(h, c.name);
     }
 }
-
-// Restores the file-size limit when it goes.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &m_saved);
-        const rlimit limit{bytes, m_saved.rlim_max};
-        m_applied = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &m_saved); }
-    bool applied() const { return m_applied; }
-
-private:
-    rlimit m_saved{};
-    bool m_applied = false;
-};
 
 TEST(FailedUpdates, ADiskThatFillsDuringTheExtractionKeepsTheOldInstallation) {
     FlowHarness h;
@@ -169,7 +157,7 @@ TEST(FailedUpdates, AnArchiveOfAnEarlierRunIsNeverInstalled) {
 
 TEST(FailedUpdates, ALinkPlantedAtTheArchiveIsNeverWrittenThrough) {
     FlowHarness h;
-    WriteHostFile(h.temp.Join("canary/keep.txt"), "the player's own file");
+    PlantCanary(h.temp);
     fs::create_symlink(h.temp.Join("canary/keep.txt"), h.Host(R"(E:\Client.zip)"));
     fs::create_symlink(h.temp.Join("canary/keep.txt"), h.Host(R"(E:\Client.zip.part)"));
     h.Publish(ServerRecord("1.0"));

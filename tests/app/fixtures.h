@@ -2,6 +2,8 @@
 // The sample client the flow tests install: a game that notes where it was started, and a few
 // data files in nested folders.
 
+#include <sys/resource.h>
+
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -9,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "config/config_store.h"
 #include "config/version_record.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/zip_writer.h"
@@ -52,6 +55,32 @@ inline std::string WaitForGameNote(const std::string& hostDir) {
     }
     return "<the game did not start>";
 }
+
+// A folder outside every drive ("canary" in the sandbox's temporary folder), with files that
+// nothing may touch: together they look like an installation of the sample client.
+inline void PlantCanary(const TempDir& sandbox) {
+    WriteHostFile(sandbox.Join("canary/keep.txt"), "the player's own file");
+    WriteHostFile(sandbox.Join("canary/tolbe.exe"), "not the launcher's");
+    WriteHostFile(sandbox.Join("canary/config.zorv"), ConfigFileBytes(ServerRecord("0.1")));
+}
+
+// Limits the size of every file this process writes, as a disk that fills up would; restores
+// the limit when it goes. Writes past it fail with EFBIG once
+// platform::ReportFileSizeLimitAsWriteError has run.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        const rlimit limit{bytes, m_saved.rlim_max};
+        m_applied = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~FileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &m_saved); }
+    bool applied() const { return m_applied; }
+
+private:
+    rlimit m_saved{};
+    bool m_applied = false;
+};
 
 // Everything below a host folder, by relative path: "file <bytes>", "dir", "link <target>" or
 // "other". Links are recorded, never followed.

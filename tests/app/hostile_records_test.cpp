@@ -17,13 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A folder outside every drive, with files that nothing may touch.
-void PlantCanary(FlowHarness& h) {
-    WriteHostFile(h.temp.Join("canary/keep.txt"), "the player's own file");
-    WriteHostFile(h.temp.Join("canary/tolbe.exe"), "not the launcher's");
-    WriteHostFile(h.temp.Join("canary/config.zorv"), ConfigFileBytes(ServerRecord("0.1")));
-}
-
 TEST(HostileRecords, RefusedRecordsGetTheRetryQuestionAndTouchNothing) {
     const struct {
         const char* name;
@@ -47,7 +40,7 @@ TEST(HostileRecords, RefusedRecordsGetTheRetryQuestionAndTouchNothing) {
     };
     for (const auto& c : cases) {
         FlowHarness h({{'C', 500 * FlowHarness::kGiB}, {'D', 100 * FlowHarness::kGiB}});
-        PlantCanary(h);
+        PlantCanary(h.temp);
         WriteHostFile(h.Host(R"(C:\Users\me\doc.txt)"), "a document");
         const TreeSnapshot before = SnapshotTree(h.temp.path());
         zorv_VersionCheck record = ServerRecord();
@@ -121,7 +114,7 @@ TEST(HostileRecords, FoldersThatAreNoInstallationAreLeftAlone) {
         FlowHarness h({{'C', 900 * FlowHarness::kGiB},
                        {'D', 300 * FlowHarness::kGiB},
                        {'E', 200 * FlowHarness::kGiB}});
-        PlantCanary(h);
+        PlantCanary(h.temp);
         c.plant(h);
         const TreeSnapshot before = SnapshotTree(h.temp.path());
         zorv_VersionCheck record = ServerRecord();
