@@ -107,16 +107,19 @@ bool ReplaceInstallation(const std::string& staging, const std::string& clientDi
     }
     MoveJournal journal;
     const std::string newConfig = Join(staging, kConfigName);
-    const bool swapped =
-        MoveAllBut(journal, clientDir, backup, {keepInPlace, kConfigName}) &&
-        MoveAllBut(journal, staging, clientDir, {keepInPlace, kConfigName, kSideFolderMarker}) &&
-        platform::RenameOver(newConfig, Join(clientDir, kConfigName));
+    // A marker left in the client directory (a fresh installation whose marker could not be
+    // deleted) stays out of the moves, so that it can never block an update.
+    const std::vector<std::string> stay = {keepInPlace, kConfigName, kSideFolderMarker};
+    const bool swapped = MoveAllBut(journal, clientDir, backup, stay) &&
+                         MoveAllBut(journal, staging, clientDir, stay) &&
+                         platform::RenameOver(newConfig, Join(clientDir, kConfigName));
     if (!swapped) {
         journal.Undo();
         DiscardSideFolder(backup);
         return false;
     }
     DiscardSideFolder(backup);
+    platform::DeleteOneFile(Join(clientDir, kSideFolderMarker));
     return true;
 }
 

@@ -110,9 +110,11 @@ public:
             m_error[0] = '\0';
             return NetworkFailure(CURLE_PARTIAL_FILE);
         }
-        // Only a body that is on the disk in full takes the local file's name: a failed flush or
-        // close (a delayed write error) or rename leaves the download without an archive.
-        const bool finished = m_file->Finish();
+        // Only a whole body takes the local file's name: a failed close (a delayed write error)
+        // or rename leaves the download without an archive. The body is not forced to the disk
+        // first: an archive left by an earlier run is never used (each download removes it), so
+        // waiting for gigabytes to be flushed would only hold the player at 100 %.
+        const bool finished = m_file->Close();
         m_file.reset();
         if (!finished || !platform::RenameOver(m_partPath, m_savePath)) {
             return TransferEnd{};

@@ -31,7 +31,7 @@ public:
     std::atomic<int64_t> m_contentLength{0};
     // Bytes written to the local file so far, updated after every piece.
     std::atomic<int64_t> m_receivedBytes{0};
-    // True once m_savePath holds the whole body of a 200 answer, flushed to the disk; false on
+    // True once m_savePath holds the whole body of a 200 answer, written and closed; false on
     // every other end. Written before m_finished; only a complete download may be extracted.
     std::atomic<bool> m_complete{false};
     // kDownloadRunning while the download runs; kDownloadEndedWithoutTransfer when it ended
@@ -73,10 +73,10 @@ void StartDownloadThread(const std::shared_ptr<FileDownLoad>& download);
 //   ends with kDownloadEndedWithoutTransfer without a message; otherwise m_contentLength
 //   receives the announced length and the body is written to the end, m_receivedBytes following
 //   every piece;
-// - a whole body (of its announced length, when one was announced) is flushed to the disk, the
-//   temporary file closed and renamed to m_savePath (replacing whatever was put there meanwhile,
+// - after a whole body (of its announced length, when one was announced) the temporary file is
+//   closed and renamed to m_savePath (replacing whatever was put there meanwhile,
 //   a link as the link); then m_complete is set and the download ends with
-//   kDownloadEndedAfterTransfer. A failed flush, close or rename ends it with
+//   kDownloadEndedAfterTransfer. A failed close or rename ends it with
 //   kDownloadEndedWithoutTransfer, without a message;
 // - a network failure (no connection, a transfer that breaks off or stalls, a body shorter than
 //   its announced length) calls m_onNetworkFailure with "网络异常:" + libcurl's error text +

@@ -74,17 +74,12 @@ public:
     FileWriter& operator=(FileWriter&& other) noexcept;
     FileWriter(const FileWriter&) = delete;
     FileWriter& operator=(const FileWriter&) = delete;
-    // Closes the file if Close or Finish has not; its content is then not known to be on the
-    // disk.
+    // Closes the file if Close has not.
     ~FileWriter();
 
     // Appends all `size` bytes. False when fewer could be written (a full disk, a file size
     // limit, an I/O error); some of them may then be in the file.
     bool Write(const void* data, size_t size);
-
-    // Flushes the content to the disk and closes the file; false when either fails (a delayed
-    // write error shows up here). Afterwards the object holds nothing, whatever the outcome.
-    bool Finish();
 
     // Closes the file without waiting for the disk and reports whether the close succeeded (a
     // delayed write error shows up here). Afterwards the object holds nothing.

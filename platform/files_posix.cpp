@@ -284,22 +284,6 @@ bool FileWriter::Write(const void* data, size_t size) {
     return m_fd >= 0 && WriteAll(m_fd, std::string_view(static_cast<const char*>(data), size));
 }
 
-bool FileWriter::Finish() {
-    Descriptor file(m_fd);
-    m_fd = -1;
-    if (!file.valid()) {
-        errno = EBADF;
-        return false;
-    }
-    const bool flushed = ::fsync(file.get()) == 0;
-    const int cause = errno;
-    if (!file.Close()) {
-        return false;
-    }
-    errno = cause;
-    return flushed;
-}
-
 bool FileWriter::Close() {
     Descriptor file(m_fd);
     m_fd = -1;

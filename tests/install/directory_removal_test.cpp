@@ -1,16 +1,14 @@
 #include "install/directory_removal.h"
 
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <optional>
 
 #include "platform/host_facts.h"
 #include "tests/support/sandbox.h"
+#include "tests/support/unprivileged.h"
 
 namespace {
 
@@ -18,9 +16,6 @@ namespace fs = std::filesystem;
 using tolbe_test::HostPathExists;
 using tolbe_test::ReadHostFile;
 using tolbe_test::WriteHostFile;
-
-constexpr uid_t kUnprivilegedId = 65534;  // "nobody"
-constexpr int kNoUnprivilegedUser = 77;
 
 void WriteReadOnly(const std::string& hostPath, const std::string& bytes, mode_t mode) {
     WriteHostFile(hostPath, bytes);
@@ -30,35 +25,6 @@ void WriteReadOnly(const std::string& hostPath, const std::string& bytes, mode_t
 mode_t ModeOf(const std::string& hostPath) {
     struct stat info;
     return ::lstat(hostPath.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0;
-}
-
-// Runs the removal as an unprivileged user, so that a folder without write permission really
-// protects the files in it (root passes every permission check). As root, the tree is handed to
-// "nobody" and the removal runs in a child process that becomes that user. nullopt when no such
-// user can be had.
-std::optional<bool> RemoveAsUnprivilegedUser(const std::string& base, const std::wstring& tree) {
-    if (::geteuid() != 0) {
-        return DeleteDirectoryTree(tree);
-    }
-    std::error_code ignored;
-    ::lchown(base.c_str(), kUnprivilegedId, kUnprivilegedId);
-    for (const auto& entry : fs::recursive_directory_iterator(base, ignored)) {
-        ::lchown(entry.path().c_str(), kUnprivilegedId, kUnprivilegedId);
-    }
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (::setgroups(0, nullptr) != 0 || ::setgid(kUnprivilegedId) != 0 ||
-            ::setuid(kUnprivilegedId) != 0) {
-            ::_exit(kNoUnprivilegedUser);
-        }
-        ::_exit(DeleteDirectoryTree(tree) ? 1 : 0);
-    }
-    int status = 0;
-    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
-        WEXITSTATUS(status) == kNoUnprivilegedUser) {
-        return std::nullopt;
-    }
-    return WEXITSTATUS(status) == 1;
 }
 
 TEST(DirectoryRemoval, RemovesNestedReadOnlyFilesAndFolders) {
@@ -154,7 +120,8 @@ TEST(DirectoryRemoval, AFileThatCannotBeDeletedKeepsOnlyItsDirectories) {
     WriteHostFile(sandbox.Host(R"(D:\Tolbe\zzz\deep\z.txt)"), "z");
     ASSERT_EQ(::chmod(sandbox.Host(R"(D:\Tolbe\locked)").c_str(), 0555), 0);
 
-    const auto removed = RemoveAsUnprivilegedUser(sandbox.base(), LR"(D:\Tolbe\)");
+    const auto removed = tolbe_test::RunAsUnprivilegedUser(
+        sandbox.base(), [] { return DeleteDirectoryTree(LR"(D:\Tolbe\)"); });
     if (!removed) {
         GTEST_SKIP() << "running as root and no unprivileged user can be had";
     }

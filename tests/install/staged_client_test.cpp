@@ -1,12 +1,14 @@
 #include "install/staged_client.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <functional>
 #include <map>
 
 #include "tests/support/sandbox.h"
+#include "tests/support/unprivileged.h"
 
 namespace {
 
@@ -78,7 +80,7 @@ TEST_F(StagedClient, AnUpdateReplacesEverythingButTheLauncherCopy) {
     EXPECT_EQ(FilesBelow(Host(R"(D:\)")).size(), 4u);
 }
 
-TEST(StagedClientRefusals, RefusalsAndFailuresLeaveTheClientDirectoryAsItWas) {
+TEST(StagedClientRefusals, RefusalsLeaveBothFoldersAsTheyWere) {
     using Drives = tolbe_test::SandboxDrives;
     const struct {
         const char* name;
@@ -90,11 +92,6 @@ TEST(StagedClientRefusals, RefusalsAndFailuresLeaveTheClientDirectoryAsItWas) {
          [](const Drives& d) { fs::remove(d.Host(R"(D:\Tolbe.tolbe-new\config.zorv)")); }, true},
         {"a staging folder without its marker",
          [](const Drives& d) { fs::remove(d.Host(R"(D:\Tolbe.tolbe-new\.tolbe-side-folder)")); },
-         true},
-        // The old client holds an entry of the marker's name: moving it into the backup folder
-        // fails after others may have moved, and every one of them comes back.
-        {"a rename that fails half way",
-         [](const Drives& d) { WriteHostFile(d.Host(R"(D:\Tolbe\.tolbe-side-folder)"), "x"); },
          true},
     };
     for (const auto& c : cases) {
@@ -110,6 +107,39 @@ TEST(StagedClientRefusals, RefusalsAndFailuresLeaveTheClientDirectoryAsItWas) {
         EXPECT_EQ(FilesBelow(drives.Host(kStaging)), stagingBefore) << c.name;
         EXPECT_FALSE(HostPathExists(drives.Host(R"(D:\Tolbe.tolbe-old)"))) << c.name;
     }
+}
+
+// The old entries have all moved aside when one new entry cannot move in (a folder without write
+// permission cannot change its parent): every entry goes back where it was.
+TEST(StagedClientRollBack, ARenameThatFailsHalfWayPutsEverythingBack) {
+    const tolbe_test::SandboxDrives drives("D");
+    InstallOldClient(drives);
+    StageNewClient(drives);
+    WriteHostFile(drives.Host(R"(D:\Tolbe.tolbe-new\locked\x.txt)"), "new");
+    ASSERT_EQ(::chmod(drives.Host(R"(D:\Tolbe.tolbe-new\locked)").c_str(), 0555), 0);
+    const auto clientBefore = FilesBelow(drives.Host(kClientDir));
+    const auto stagingBefore = FilesBelow(drives.Host(kStaging));
+
+    const auto replaced = tolbe_test::RunAsUnprivilegedUser(drives.base(), [] {
+        return ReplaceClientWithStaged(kStaging, kClientDir, true, kLauncherCopy);
+    });
+    if (!replaced) {
+        GTEST_SKIP() << "running as root and no unprivileged user can be had";
+    }
+    EXPECT_FALSE(*replaced);
+    EXPECT_EQ(FilesBelow(drives.Host(kClientDir)), clientBefore);
+    EXPECT_EQ(FilesBelow(drives.Host(kStaging)), stagingBefore);
+    EXPECT_FALSE(HostPathExists(drives.Host(R"(D:\Tolbe.tolbe-old)")));
+    ::chmod(drives.Host(R"(D:\Tolbe.tolbe-new\locked)").c_str(), 0755);  // for the clean-up
+}
+
+TEST_F(StagedClient, AMarkerLeftInTheClientDirectoryNeverBlocksAnUpdate) {
+    InstallOldClient(drives);
+    WriteHostFile(Host(std::string(kClientDir) + "\\" + kSideFolderMarker), "left behind");
+    StageNewClient(drives);
+    ASSERT_TRUE(ReplaceClientWithStaged(kStaging, kClientDir, true, kLauncherCopy));
+    EXPECT_EQ(FilesBelow(Host(kClientDir)).count(kSideFolderMarker), 0u);
+    EXPECT_EQ(ReadHostFile(Host(R"(D:\Tolbe\tolbe.exe)")), "new game");
 }
 
 TEST_F(StagedClient, OnlySideFoldersWithTheMarkerAreEverRemoved) {

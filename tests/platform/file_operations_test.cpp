@@ -176,7 +176,7 @@ TEST(FileOperations, ANewFileIsNeverOpenedOverAnythingNorThroughALink) {
     ASSERT_TRUE(file);
     EXPECT_TRUE(file->Write("new ", 4));
     EXPECT_TRUE(file->Write("bytes", 5));
-    EXPECT_TRUE(file->Finish());
+    EXPECT_TRUE(file->Close());
     EXPECT_FALSE(file->Write("more", 4));  // closed
     EXPECT_EQ(ReadHostFile(sandbox.Host(R"(D:\new.zip)")), "new bytes");
 }
