@@ -7,11 +7,17 @@
 #include "config/file_helpers.h"
 #include "install/drive_selection.h"
 #include "install/install_search.h"
+#include "install/staged_client.h"
 #include "platform/directories.h"
 #include "platform/text.h"
 
 void InstallFlow::DecideInstallLocation() {
     const zorv_VersionCheck& server = m_app.m_serverRecord;
+    // An update that an earlier run left cut short in the middle of its renames is finished or
+    // undone first, so that the search below sees a whole installation.
+    for (const std::string& root : LogicalDriveRoots()) {
+        RecoverInterruptedSwap(root + server.client_dir(), kLauncherCopyName);
+    }
     m_foundInstall = false;
     const std::string foundRoot = FindInstalledDrive(server.client_dir(), server.client_exe());
     if (!foundRoot.empty()) {

@@ -45,16 +45,23 @@ std::string ProbePath(const std::string& driveRoot, const std::string& clientDir
     return driveRoot + clientDir + "\\" + clientExe;
 }
 
-std::string FindInstalledDrive(const std::string& clientDir, const std::string& clientExe) {
+std::vector<std::string> LogicalDriveRoots() {
     const std::vector<wchar_t> list = ReadDriveList();
+    std::vector<std::string> roots;
     for (const wchar_t* entry = list.data(); *entry != L'\0';) {
         const std::wstring root(entry);
-        const std::string narrowRoot = platform::WideToNarrow(root);
-        if (platform::PathExists(ProbePath(narrowRoot, clientDir, clientExe)) &&
-            IsLauncherInstallation(narrowRoot + clientDir + "\\", clientExe)) {
-            return narrowRoot;
-        }
+        roots.push_back(platform::WideToNarrow(root));
         entry += root.size() + 1;
+    }
+    return roots;
+}
+
+std::string FindInstalledDrive(const std::string& clientDir, const std::string& clientExe) {
+    for (const std::string& root : LogicalDriveRoots()) {
+        if (platform::PathExists(ProbePath(root, clientDir, clientExe)) &&
+            IsLauncherInstallation(root + clientDir + "\\", clientExe)) {
+            return root;
+        }
     }
     return std::string();
 }

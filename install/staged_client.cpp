@@ -1,6 +1,7 @@
 #include "install/staged_client.h"
 
 #include <optional>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -42,36 +43,9 @@ std::optional<std::vector<std::string>> NamesIn(const std::string& folder) {
     return names;
 }
 
-// Entry moves between two folders that can be taken back in reverse order.
-class MoveJournal {
-public:
-    bool Move(const std::string& fromFolder, const std::string& toFolder, const std::string& name) {
-        if (!platform::MoveEntry(Join(fromFolder, name), Join(toFolder, name))) {
-            return false;
-        }
-        m_moves.push_back({fromFolder, toFolder, name});
-        return true;
-    }
-
-    // Puts every entry back where it was, the last move first.
-    void Undo() {
-        for (auto move = m_moves.rbegin(); move != m_moves.rend(); ++move) {
-            platform::MoveEntry(Join(move->to, move->name), Join(move->from, move->name));
-        }
-        m_moves.clear();
-    }
-
-private:
-    struct Moved {
-        std::string from;
-        std::string to;
-        std::string name;
-    };
-    std::vector<Moved> m_moves;
-};
-
-// Moves every entry of `from` into `to` except the names in `skip`.
-bool MoveAllBut(MoveJournal& journal, const std::string& from, const std::string& to,
+// Moves every entry of `from` into `to` except the names in `skip`; stops at the first that
+// cannot move.
+bool MoveAllBut(const std::string& from, const std::string& to,
                 const std::vector<std::string>& skip) {
     const auto names = NamesIn(from);
     if (!names) {
@@ -82,12 +56,50 @@ bool MoveAllBut(MoveJournal& journal, const std::string& from, const std::string
         for (const std::string& other : skip) {
             skipped = skipped || platform::EqualsNoCase(name, other);
         }
-        if (!skipped && !journal.Move(from, to, name)) {
+        if (!skipped && !platform::MoveEntry(Join(from, name), Join(to, name))) {
             return false;
         }
     }
     return true;
 }
+
+// The three folders of a swap and the names that never move (see ReplaceClientWithStaged). A
+// marker left in the client directory (a fresh installation whose marker could not be deleted)
+// stays out of the moves too, so that it can never block an update.
+struct Swap {
+    Swap(const std::string& clientDir, const std::string& keepInPlace)
+        : clientDir(clientDir),
+          staging(StagingFolderOf(clientDir)),
+          backup(BackupFolderOf(clientDir)),
+          stay{keepInPlace, kConfigName, kSideFolderMarker} {}
+
+    // The new entries, then the new config.zorv over the old one.
+    bool MoveNewClientIn() const {
+        if (!MoveAllBut(staging, clientDir, stay)) {
+            return false;
+        }
+        const std::string newConfig = Join(staging, kConfigName);
+        return platform::EntryKindAt(newConfig) == EntryKind::Missing ||
+               platform::RenameOver(newConfig, Join(clientDir, kConfigName));
+    }
+
+    // The old client back where it was. Once new entries have moved in, every entry of the client
+    // directory but those that stay is a new one: those go back to the staging folder first, and
+    // only then, with the phase set back, the old ones return.
+    bool PutOldClientBack(bool newEntriesMovedIn) const {
+        if (newEntriesMovedIn &&
+            (!MoveAllBut(clientDir, staging, stay) ||
+             !platform::ReplaceFile(Join(backup, kSideFolderMarker), kSwapMovingOut))) {
+            return false;
+        }
+        return MoveAllBut(backup, clientDir, {kSideFolderMarker});
+    }
+
+    const std::string clientDir;
+    const std::string staging;
+    const std::string backup;
+    const std::vector<std::string> stay;
+};
 
 // A new installation where nothing was: the staging folder itself becomes the client directory
 // in one rename, then loses its marker.
@@ -99,27 +111,27 @@ bool InstallFresh(const std::string& staging, const std::string& clientDir) {
     return true;
 }
 
-bool ReplaceInstallation(const std::string& staging, const std::string& clientDir,
-                         const std::string& keepInPlace) {
-    const std::string backup = BackupFolderOf(clientDir);
-    if (!PrepareSideFolder(backup)) {
+// The backup folder's marker tells how far the swap has come, so that a swap cut short (the
+// launcher killed, the machine switched off) is finished or undone by the next run: while it
+// says kSwapMovingOut only old entries have moved, into the backup folder; once it says
+// kSwapMovingIn every old entry is there and new ones move in.
+bool ReplaceInstallation(const Swap& swap) {
+    if (!PrepareSideFolder(swap.backup, kSwapMovingOut)) {
         return false;
     }
-    MoveJournal journal;
-    const std::string newConfig = Join(staging, kConfigName);
-    // A marker left in the client directory (a fresh installation whose marker could not be
-    // deleted) stays out of the moves, so that it can never block an update.
-    const std::vector<std::string> stay = {keepInPlace, kConfigName, kSideFolderMarker};
-    const bool swapped = MoveAllBut(journal, clientDir, backup, stay) &&
-                         MoveAllBut(journal, staging, clientDir, stay) &&
-                         platform::RenameOver(newConfig, Join(clientDir, kConfigName));
-    if (!swapped) {
-        journal.Undo();
-        DiscardSideFolder(backup);
+    if (!MoveAllBut(swap.clientDir, swap.backup, swap.stay)) {
+        swap.PutOldClientBack(false);
+        DiscardSideFolder(swap.backup);
         return false;
     }
-    DiscardSideFolder(backup);
-    platform::DeleteOneFile(Join(clientDir, kSideFolderMarker));
+    if (!platform::ReplaceFile(Join(swap.backup, kSideFolderMarker), kSwapMovingIn) ||
+        !swap.MoveNewClientIn()) {
+        swap.PutOldClientBack(true);
+        DiscardSideFolder(swap.backup);
+        return false;
+    }
+    DiscardSideFolder(swap.backup);
+    platform::DeleteOneFile(Join(swap.clientDir, kSideFolderMarker));
     return true;
 }
 
@@ -134,6 +146,10 @@ std::string BackupFolderOf(const std::string& clientDir) {
 }
 
 bool PrepareSideFolder(const std::string& folder) {
+    return PrepareSideFolder(folder, kMarkerText);
+}
+
+bool PrepareSideFolder(const std::string& folder, std::string_view markerText) {
     const EntryKind kind = platform::EntryKindAt(folder);
     if (kind != EntryKind::Missing && !DiscardSideFolder(folder)) {
         return false;
@@ -141,7 +157,7 @@ bool PrepareSideFolder(const std::string& folder) {
     if (!platform::MakeDirectoryAt(folder)) {
         return false;
     }
-    if (!platform::ReplaceFile(Join(folder, kSideFolderMarker), kMarkerText)) {
+    if (!platform::ReplaceFile(Join(folder, kSideFolderMarker), markerText)) {
         platform::RemoveEmptyDirectory(platform::NarrowToWide(folder));
         return false;
     }
@@ -156,11 +172,31 @@ bool DiscardSideFolder(const std::string& folder) {
     if (kind != EntryKind::Directory || !HasMarker(folder)) {
         return false;
     }
-    return DeleteDirectoryTree(platform::NarrowToWide(folder));
+    // Everything but the marker first: a removal cut short leaves a folder that still carries
+    // it, and a later run removes the rest.
+    const auto names = NamesIn(folder);
+    if (!names) {
+        return false;
+    }
+    for (const std::string& name : *names) {
+        const std::string path = Join(folder, name);
+        if (name == kSideFolderMarker) {
+            continue;
+        }
+        if (platform::EntryKindAt(path) == EntryKind::Directory) {
+            DeleteDirectoryTree(platform::NarrowToWide(path));
+        } else {
+            platform::MakeFileWritable(platform::NarrowToWide(path));
+            platform::DeleteOneFile(path);
+        }
+    }
+    platform::DeleteOneFile(Join(folder, kSideFolderMarker));
+    return platform::RemoveEmptyDirectory(platform::NarrowToWide(folder));
 }
 
-bool ReplaceClientWithStaged(const std::string& staging, const std::string& clientDir,
-                             bool clientDirIsInstallation, const std::string& keepInPlace) {
+bool ReplaceClientWithStaged(const std::string& clientDir, bool clientDirIsInstallation,
+                             const std::string& keepInPlace) {
+    const std::string staging = StagingFolderOf(clientDir);
     if (platform::EntryKindAt(staging) != EntryKind::Directory || !HasMarker(staging) ||
         platform::EntryKindAt(Join(staging, kConfigName)) != EntryKind::RegularFile) {
         return false;
@@ -172,5 +208,37 @@ bool ReplaceClientWithStaged(const std::string& staging, const std::string& clie
     if (target != EntryKind::Directory || !clientDirIsInstallation) {
         return false;
     }
-    return ReplaceInstallation(staging, clientDir, keepInPlace);
+    return ReplaceInstallation(Swap(clientDir, keepInPlace));
+}
+
+void RecoverInterruptedSwap(const std::string& clientDir, const std::string& keepInPlace) {
+    const Swap swap(clientDir, keepInPlace);
+    if (platform::EntryKindAt(swap.backup) != EntryKind::Directory) {
+        return;
+    }
+    const auto phase = platform::ReadWholeFile(Join(swap.backup, kSideFolderMarker), 4096);
+    if (!phase) {
+        return;  // not one of the launcher's backup folders
+    }
+    if (*phase == kSwapMovingIn) {
+        // Every old entry is in the backup folder and the complete new client was checked
+        // before the swap began: finish it. Should the rest not move in, undo it.
+        if (platform::EntryKindAt(swap.staging) != EntryKind::Directory ||
+            !HasMarker(swap.staging)) {
+            return;  // the rest of the new client is gone: leave everything as it is
+        }
+        if (swap.MoveNewClientIn()) {
+            platform::DeleteOneFile(Join(clientDir, kSideFolderMarker));
+        } else if (!swap.PutOldClientBack(true)) {
+            return;
+        }
+    } else if (*phase == kSwapMovingOut) {
+        if (!swap.PutOldClientBack(false)) {
+            return;
+        }
+    } else {
+        return;  // a side folder of another kind
+    }
+    DiscardSideFolder(swap.backup);
+    DiscardSideFolder(swap.staging);
 }

@@ -13,8 +13,15 @@
 // else's that happens to carry the name is never touched.
 
 #include <string>
+#include <string_view>
 
 inline constexpr char kSideFolderMarker[] = ".tolbe-side-folder";
+
+// What the backup folder's marker holds during a swap, so that the next run can tell how far a
+// swap cut short had come: only old entries moving out, or all of them out and new ones moving in.
+inline constexpr char kSwapMovingOut[] = "made by the Tolbe launcher: the old client moving out\n";
+inline constexpr char kSwapMovingIn[] =
+    "made by the Tolbe launcher: the old client, the new one moving in\n";
 
 // The staging and backup folders of a client directory given without a final backslash:
 // StagingFolderOf("D:\\Tolbe") == "D:\\Tolbe.tolbe-new", BackupFolderOf: "D:\\Tolbe.tolbe-old".
@@ -25,14 +32,17 @@ std::string BackupFolderOf(const std::string& clientDir);
 // its marker) is removed first. False when the folder cannot be made, or when something without
 // the marker (a folder of somebody else's, a file, a link) holds the name; that is left alone.
 bool PrepareSideFolder(const std::string& folder);
+// The same with the marker holding the given text.
+bool PrepareSideFolder(const std::string& folder, std::string_view markerText);
 
 // Removes a side folder (with its marker) and everything in it; anything else at the path is
 // left alone. True when no side folder of the launcher's remains there.
 bool DiscardSideFolder(const std::string& folder);
 
-// Moves the complete client from the staging folder into clientDir (without a final backslash).
-// The staging folder must hold a config.zorv.
-// - Nothing at clientDir: the folder is made, and every entry of the staging folder moves in.
+// Moves the complete client from the staging folder (StagingFolderOf(clientDir)) into clientDir
+// (without a final backslash). The staging folder must hold a config.zorv.
+// - Nothing at clientDir: the staging folder becomes clientDir in one rename, then loses its
+//   marker.
 // - clientDir is one of the launcher's installations (the caller has checked): its entries move
 //   into the backup folder, the new ones move in, the new config.zorv replaces the old one last
 //   (so that until then the folder still reads as the old version), and the backup folder goes.
@@ -41,5 +51,14 @@ bool DiscardSideFolder(const std::string& folder);
 // throughout. Anything else at clientDir is refused.
 // On any failure every entry moved so far goes back where it was, so that clientDir holds
 // exactly what it held before; false. The staging folder is left for the caller to discard.
-bool ReplaceClientWithStaged(const std::string& staging, const std::string& clientDir,
-                             bool clientDirIsInstallation, const std::string& keepInPlace);
+bool ReplaceClientWithStaged(const std::string& clientDir, bool clientDirIsInstallation,
+                             const std::string& keepInPlace);
+
+// Finishes or undoes a swap into clientDir that an earlier run left cut short (the launcher
+// killed or the machine switched off in the middle of the renames), as the backup folder's
+// marker tells: with the new client not yet moving in, the old entries go back; once it was
+// moving in, the rest of it follows from the staging folder (or, when that cannot be done, the
+// old client is put back). Afterwards the side folders go. Nothing happens when there is no
+// backup folder of the launcher's beside clientDir, or when the new client was moving in but the
+// staging folder holding its rest is gone.
+void RecoverInterruptedSwap(const std::string& clientDir, const std::string& keepInPlace);

@@ -57,7 +57,7 @@ protected:
 
 TEST_F(StagedClient, AFreshInstallationBecomesTheClientDirectoryWithoutTheMarker) {
     StageNewClient(drives);
-    ASSERT_TRUE(ReplaceClientWithStaged(kStaging, kClientDir, false, kLauncherCopy));
+    ASSERT_TRUE(ReplaceClientWithStaged(kClientDir, false, kLauncherCopy));
     EXPECT_EQ(FilesBelow(Host(kClientDir)),
               (std::map<std::string, std::string>{{"config.zorv", "new config"},
                                                   {"data/map.txt", "new map"},
@@ -68,7 +68,7 @@ TEST_F(StagedClient, AFreshInstallationBecomesTheClientDirectoryWithoutTheMarker
 TEST_F(StagedClient, AnUpdateReplacesEverythingButTheLauncherCopy) {
     InstallOldClient(drives);
     StageNewClient(drives);
-    ASSERT_TRUE(ReplaceClientWithStaged(kStaging, kClientDir, true, kLauncherCopy));
+    ASSERT_TRUE(ReplaceClientWithStaged(kClientDir, true, kLauncherCopy));
     EXPECT_EQ(FilesBelow(Host(kClientDir)),
               (std::map<std::string, std::string>{{"config.zorv", "new config"},
                                                   {"data/map.txt", "new map"},
@@ -101,7 +101,7 @@ TEST(StagedClientRefusals, RefusalsLeaveBothFoldersAsTheyWere) {
         c.arrange(drives);
         const auto clientBefore = FilesBelow(drives.Host(kClientDir));
         const auto stagingBefore = FilesBelow(drives.Host(kStaging));
-        EXPECT_FALSE(ReplaceClientWithStaged(kStaging, kClientDir, c.isInstallation, kLauncherCopy))
+        EXPECT_FALSE(ReplaceClientWithStaged(kClientDir, c.isInstallation, kLauncherCopy))
             << c.name;
         EXPECT_EQ(FilesBelow(drives.Host(kClientDir)), clientBefore) << c.name;
         EXPECT_EQ(FilesBelow(drives.Host(kStaging)), stagingBefore) << c.name;
@@ -120,9 +120,8 @@ TEST(StagedClientRollBack, ARenameThatFailsHalfWayPutsEverythingBack) {
     const auto clientBefore = FilesBelow(drives.Host(kClientDir));
     const auto stagingBefore = FilesBelow(drives.Host(kStaging));
 
-    const auto replaced = tolbe_test::RunAsUnprivilegedUser(drives.base(), [] {
-        return ReplaceClientWithStaged(kStaging, kClientDir, true, kLauncherCopy);
-    });
+    const auto replaced = tolbe_test::RunAsUnprivilegedUser(
+        drives.base(), [] { return ReplaceClientWithStaged(kClientDir, true, kLauncherCopy); });
     if (!replaced) {
         GTEST_SKIP() << "running as root and no unprivileged user can be had";
     }
@@ -137,9 +136,90 @@ TEST_F(StagedClient, AMarkerLeftInTheClientDirectoryNeverBlocksAnUpdate) {
     InstallOldClient(drives);
     WriteHostFile(Host(std::string(kClientDir) + "\\" + kSideFolderMarker), "left behind");
     StageNewClient(drives);
-    ASSERT_TRUE(ReplaceClientWithStaged(kStaging, kClientDir, true, kLauncherCopy));
+    ASSERT_TRUE(ReplaceClientWithStaged(kClientDir, true, kLauncherCopy));
     EXPECT_EQ(FilesBelow(Host(kClientDir)).count(kSideFolderMarker), 0u);
     EXPECT_EQ(ReadHostFile(Host(R"(D:\Tolbe\tolbe.exe)")), "new game");
+}
+
+// A swap cut short (the launcher killed between two renames) is finished or undone by the next
+// run, as far as the backup folder's marker says it had come.
+TEST(StagedClientRecovery, ASwapCutShortIsFinishedOrUndone) {
+    using Drives = tolbe_test::SandboxDrives;
+    const std::map<std::string, std::string> oldClient = {{"config.zorv", "old config"},
+                                                          {"data/map.txt", "old map"},
+                                                          {"data/old-only.txt", "old data"},
+                                                          {"tolbe.exe", "old game"},
+                                                          {"vasktolbe.exe", "running launcher"}};
+    const std::map<std::string, std::string> newClient = {{"config.zorv", "new config"},
+                                                          {"data/map.txt", "new map"},
+                                                          {"tolbe.exe", "new game"},
+                                                          {"vasktolbe.exe", "running launcher"}};
+    const auto move = [](const Drives& d, const std::string& from, const std::string& to) {
+        fs::rename(d.Host(from), d.Host(to));
+    };
+    const struct {
+        const char* name;
+        const char* phase;
+        std::function<void(const Drives&)> cutShort;
+        const std::map<std::string, std::string>* expected;
+    } cases[] = {
+        {"while the old client moved out", kSwapMovingOut,
+         [&](const Drives& d) { move(d, R"(D:\Tolbe\data)", R"(D:\Tolbe.tolbe-old\data)"); },
+         &oldClient},
+        {"while the new client moved in", kSwapMovingIn,
+         [&](const Drives& d) {
+             move(d, R"(D:\Tolbe\data)", R"(D:\Tolbe.tolbe-old\data)");
+             move(d, R"(D:\Tolbe\tolbe.exe)", R"(D:\Tolbe.tolbe-old\tolbe.exe)");
+             move(d, R"(D:\Tolbe.tolbe-new\tolbe.exe)", R"(D:\Tolbe\tolbe.exe)");
+         },
+         &newClient},
+        {"before the new config.zorv", kSwapMovingIn,
+         [&](const Drives& d) {
+             move(d, R"(D:\Tolbe\data)", R"(D:\Tolbe.tolbe-old\data)");
+             move(d, R"(D:\Tolbe\tolbe.exe)", R"(D:\Tolbe.tolbe-old\tolbe.exe)");
+             move(d, R"(D:\Tolbe.tolbe-new\tolbe.exe)", R"(D:\Tolbe\tolbe.exe)");
+             move(d, R"(D:\Tolbe.tolbe-new\data)", R"(D:\Tolbe\data)");
+         },
+         &newClient},
+        {"before the old entries were removed", kSwapMovingIn,
+         [&](const Drives& d) {
+             move(d, R"(D:\Tolbe\data)", R"(D:\Tolbe.tolbe-old\data)");
+             move(d, R"(D:\Tolbe\tolbe.exe)", R"(D:\Tolbe.tolbe-old\tolbe.exe)");
+             move(d, R"(D:\Tolbe.tolbe-new\tolbe.exe)", R"(D:\Tolbe\tolbe.exe)");
+             move(d, R"(D:\Tolbe.tolbe-new\data)", R"(D:\Tolbe\data)");
+             move(d, R"(D:\Tolbe.tolbe-new\config.zorv)", R"(D:\Tolbe\config.zorv)");
+         },
+         &newClient},
+    };
+    for (const auto& c : cases) {
+        const Drives drives("D");
+        InstallOldClient(drives);
+        StageNewClient(drives);
+        ASSERT_TRUE(PrepareSideFolder(R"(D:\Tolbe.tolbe-old)", c.phase));
+        c.cutShort(drives);
+        RecoverInterruptedSwap(kClientDir, kLauncherCopy);
+        EXPECT_EQ(FilesBelow(drives.Host(kClientDir)), *c.expected) << c.name;
+        EXPECT_FALSE(HostPathExists(drives.Host(R"(D:\Tolbe.tolbe-old)"))) << c.name;
+        EXPECT_FALSE(HostPathExists(drives.Host(kStaging))) << c.name;
+    }
+}
+
+TEST_F(StagedClient, RecoveryLeavesFoldersAloneThatAreNoSwapCutShort) {
+    InstallOldClient(drives);
+    StageNewClient(drives);
+    const auto before = FilesBelow(Host(R"(D:\)"));
+    RecoverInterruptedSwap(kClientDir, kLauncherCopy);  // no backup folder at all
+    EXPECT_EQ(FilesBelow(Host(R"(D:\)")), before);
+
+    // Somebody else's folder under the backup folder's name, with or without a marker file.
+    WriteHostFile(Host(R"(D:\Tolbe.tolbe-old\tolbe.exe)"), "not the launcher's");
+    const auto withForeignFolder = FilesBelow(Host(R"(D:\)"));
+    RecoverInterruptedSwap(kClientDir, kLauncherCopy);
+    EXPECT_EQ(FilesBelow(Host(R"(D:\)")), withForeignFolder);
+    WriteHostFile(Host(std::string(R"(D:\Tolbe.tolbe-old\)") + kSideFolderMarker), "mine");
+    const auto withForeignMarker = FilesBelow(Host(R"(D:\)"));
+    RecoverInterruptedSwap(kClientDir, kLauncherCopy);
+    EXPECT_EQ(FilesBelow(Host(R"(D:\)")), withForeignMarker);
 }
 
 TEST_F(StagedClient, OnlySideFoldersWithTheMarkerAreEverRemoved) {
