@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "config/config_store.h"
+#include "install/staged_client.h"
 #include "platform/processes.h"
 #include "tests/app/fixtures.h"
 #include "tests/app/flow_harness.h"
@@ -166,6 +167,40 @@ TEST(FailedUpdates, ALinkPlantedAtTheArchiveIsNeverWrittenThrough) {
     ASSERT_TRUE(h.TickUntil([&] { return h.view.endDialogCalls > 0; }));
     EXPECT_EQ(ReadHostFile(h.temp.Join("canary/keep.txt")), "the player's own file");
     EXPECT_EQ(ReadHostFile(h.Host(R"(E:\Tolbe\data\maps\north.txt)")), kMapData);
+}
+
+// The launcher was killed in the middle of an update's renames: the old game had moved aside and
+// half of the new client had moved in. The next start finishes the swap before it looks for an
+// installation, finds 1.0 complete and starts it without a download.
+TEST(FailedUpdates, AnUpdateCutShortInItsRenamesIsFinishedByTheNextStart) {
+    FlowHarness h;
+    InstallOldClient(h);
+    const std::string dir = h.Host(kOldDir);
+    const std::string staging = h.Host(R"(D:\Tolbe.tolbe-new)");
+    const std::string backup = h.Host(R"(D:\Tolbe.tolbe-old)");
+    ASSERT_TRUE(PrepareSideFolder(R"(D:\Tolbe.tolbe-new)"));
+    WriteHostFile(staging + "/tolbe.exe", kGameScript);
+    ::chmod((staging + "/tolbe.exe").c_str(), 0755);
+    WriteHostFile(staging + "/data/maps/north.txt", kMapData);
+    zorv_VersionCheck current;
+    current.set_version("1.0");
+    WriteHostFile(staging + "/config.zorv", ConfigFileBytes(current));
+    ASSERT_TRUE(PrepareSideFolder(R"(D:\Tolbe.tolbe-old)", kSwapMovingIn));
+    for (const char* old : {"tolbe.exe", "old.dat", "data"}) {
+        fs::rename(dir + "/" + old, backup + "/" + old);
+    }
+    fs::rename(staging + "/data", dir + "/data");  // the new data is in, the new game not yet
+
+    h.Publish(ServerRecord("1.0"));
+    h.server.SetArchive(200, ClientArchive());
+    h.Open();
+    ASSERT_TRUE(h.TickUntil([&] { return h.view.endDialogCalls > 0; }));
+    EXPECT_EQ(h.server.archiveRequests.load(), 0);
+    EXPECT_EQ(WaitForGameNote(dir), dir);
+    EXPECT_EQ(ReadHostFile(dir + "/data/maps/north.txt"), kMapData);
+    EXPECT_FALSE(HostPathExists(dir + "/old.dat"));
+    EXPECT_FALSE(HostPathExists(staging));
+    EXPECT_FALSE(HostPathExists(backup));
 }
 
 }  // namespace
