@@ -154,49 +154,34 @@ TEST(StagedClientRecovery, ASwapCutShortIsFinishedOrUndone) {
                                                           {"data/map.txt", "new map"},
                                                           {"tolbe.exe", "new game"},
                                                           {"vasktolbe.exe", "running launcher"}};
-    const auto move = [](const Drives& d, const std::string& from, const std::string& to) {
-        fs::rename(d.Host(from), d.Host(to));
+    // The renames of the swap, in order: the old entries out (config.zorv and the launcher copy
+    // stay), then the new ones in, the new config.zorv last.
+    const std::pair<const char*, const char*> renames[] = {
+        {R"(D:\Tolbe\data)", R"(D:\Tolbe.tolbe-old\data)"},
+        {R"(D:\Tolbe\tolbe.exe)", R"(D:\Tolbe.tolbe-old\tolbe.exe)"},
+        {R"(D:\Tolbe.tolbe-new\tolbe.exe)", R"(D:\Tolbe\tolbe.exe)"},
+        {R"(D:\Tolbe.tolbe-new\data)", R"(D:\Tolbe\data)"},
+        {R"(D:\Tolbe.tolbe-new\config.zorv)", R"(D:\Tolbe\config.zorv)"},
     };
     const struct {
         const char* name;
         const char* phase;
-        std::function<void(const Drives&)> cutShort;
+        size_t renamesDone;
         const std::map<std::string, std::string>* expected;
     } cases[] = {
-        {"while the old client moved out", kSwapMovingOut,
-         [&](const Drives& d) { move(d, R"(D:\Tolbe\data)", R"(D:\Tolbe.tolbe-old\data)"); },
-         &oldClient},
-        {"while the new client moved in", kSwapMovingIn,
-         [&](const Drives& d) {
-             move(d, R"(D:\Tolbe\data)", R"(D:\Tolbe.tolbe-old\data)");
-             move(d, R"(D:\Tolbe\tolbe.exe)", R"(D:\Tolbe.tolbe-old\tolbe.exe)");
-             move(d, R"(D:\Tolbe.tolbe-new\tolbe.exe)", R"(D:\Tolbe\tolbe.exe)");
-         },
-         &newClient},
-        {"before the new config.zorv", kSwapMovingIn,
-         [&](const Drives& d) {
-             move(d, R"(D:\Tolbe\data)", R"(D:\Tolbe.tolbe-old\data)");
-             move(d, R"(D:\Tolbe\tolbe.exe)", R"(D:\Tolbe.tolbe-old\tolbe.exe)");
-             move(d, R"(D:\Tolbe.tolbe-new\tolbe.exe)", R"(D:\Tolbe\tolbe.exe)");
-             move(d, R"(D:\Tolbe.tolbe-new\data)", R"(D:\Tolbe\data)");
-         },
-         &newClient},
-        {"before the old entries were removed", kSwapMovingIn,
-         [&](const Drives& d) {
-             move(d, R"(D:\Tolbe\data)", R"(D:\Tolbe.tolbe-old\data)");
-             move(d, R"(D:\Tolbe\tolbe.exe)", R"(D:\Tolbe.tolbe-old\tolbe.exe)");
-             move(d, R"(D:\Tolbe.tolbe-new\tolbe.exe)", R"(D:\Tolbe\tolbe.exe)");
-             move(d, R"(D:\Tolbe.tolbe-new\data)", R"(D:\Tolbe\data)");
-             move(d, R"(D:\Tolbe.tolbe-new\config.zorv)", R"(D:\Tolbe\config.zorv)");
-         },
-         &newClient},
+        {"while the old client moved out", kSwapMovingOut, 1, &oldClient},
+        {"while the new client moved in", kSwapMovingIn, 3, &newClient},
+        {"before the new config.zorv", kSwapMovingIn, 4, &newClient},
+        {"before the old entries were removed", kSwapMovingIn, 5, &newClient},
     };
     for (const auto& c : cases) {
         const Drives drives("D");
         InstallOldClient(drives);
         StageNewClient(drives);
         ASSERT_TRUE(PrepareSideFolder(R"(D:\Tolbe.tolbe-old)", c.phase));
-        c.cutShort(drives);
+        for (size_t i = 0; i < c.renamesDone; ++i) {
+            fs::rename(drives.Host(renames[i].first), drives.Host(renames[i].second));
+        }
         RecoverInterruptedSwap(kClientDir, kLauncherCopy);
         EXPECT_EQ(FilesBelow(drives.Host(kClientDir)), *c.expected) << c.name;
         EXPECT_FALSE(HostPathExists(drives.Host(R"(D:\Tolbe.tolbe-old)"))) << c.name;
