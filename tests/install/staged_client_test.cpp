@@ -170,6 +170,8 @@ TEST(StagedClientRecovery, ASwapCutShortIsFinishedOrUndone) {
         const std::map<std::string, std::string>* expected;
     } cases[] = {
         {"while the old client moved out", kSwapMovingOut, 1, &oldClient},
+        {"once the old client was out", kSwapMovingOut, 2, &oldClient},
+        {"once the new client was about to move in", kSwapMovingIn, 2, &newClient},
         {"while the new client moved in", kSwapMovingIn, 3, &newClient},
         {"before the new config.zorv", kSwapMovingIn, 4, &newClient},
         {"before the old entries were removed", kSwapMovingIn, 5, &newClient},
