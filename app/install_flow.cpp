@@ -63,6 +63,10 @@ void InstallFlow::Tick() {
 }
 
 void InstallFlow::TickDownloading() {
+    if ((currentDownload->m_finished.load() & 0xFF) != 0 && currentDownload->m_noRoom.load()) {
+        StopForLackOfRoom();
+        return;
+    }
     if ((currentDownload->m_finished.load() & 0xFF) == 0) {
         const int percent = GetDownloadPercent();
         m_view->SetProgressPos(percent);
@@ -127,6 +131,21 @@ void InstallFlow::OnExtractionFailed() {
         platform::RunCommandProcessor("del " + m_archivePath);
     }
     m_view->MessageBox(kTextExtractionFailed, kCaptionExtractionFailed, kMbOk | kMbIconHand);
+}
+
+void InstallFlow::StopForLackOfRoom() {
+    const int64_t needed = currentDownload->m_contentLength.load();
+    currentDownload.reset();
+    // Stopped first, so that the ticks of the box's nested loop do nothing; nothing was written.
+    m_flowState = Stopped;
+    m_view->MessageBox(NoRoomText(m_installDrive, needed), kCaptionNoRoom, kMbOk | kMbIconHand);
+}
+
+std::wstring NoRoomText(const std::string& drive, int64_t archiveBytes) {
+    constexpr int64_t kGiB = int64_t{1} << 30;
+    const int64_t gigabytes = (std::max<int64_t>(archiveBytes, 1) + kGiB - 1) / kGiB;
+    return ToWide(drive) + L"盘空间不足，下载客户端需要至少 " + std::to_wstring(gigabytes) +
+           L" GB 可用空间，请清理磁盘后重试。";
 }
 
 void InstallFlow::ShowPercent(int percent) {

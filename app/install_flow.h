@@ -76,6 +76,7 @@ private:
     void TickDownloading();
     void TickExtracting();
     void OnExtractionFailed();
+    void StopForLackOfRoom();
     // X:\DIR without a final backslash, and its staging folder X:\DIR.tolbe-new.
     std::string ClientDirPath() const;
     std::string StagingPath() const;
@@ -100,6 +101,10 @@ inline constexpr wchar_t kCaptionExtractionFailed[] = L"解压失败";
 inline constexpr wchar_t kTextGameStartFailed[] =
     L"游戏启动失败，请检查游戏文件是否完整或是否被安全软件拦截后重试。";
 inline constexpr wchar_t kCaptionGameStartFailed[] = L"启动失败";
+inline constexpr wchar_t kCaptionNoRoom[] = L"空间不足";
+// The box when the install drive cannot hold the archive: names the drive ("E:") and the
+// gigabytes the archive needs, rounded up ("E:盘空间不足，下载客户端需要至少 11 GB 可用空间，...").
+std::wstring NoRoomText(const std::string& drive, int64_t archiveBytes);
 
 // File names of the installation layout.
 inline constexpr char kArchiveName[] = "Client.zip";

@@ -10,6 +10,7 @@
 #include "archive/minizip_handles.h"
 #include "platform/archive_files.h"
 #include "platform/text.h"
+#include "platform/volumes.h"
 
 namespace {
 
@@ -147,6 +148,11 @@ bool CZipImplement::UnzipAll(std::string zipPath, std::string destDir) {
         }
     }
     unzGoToFirstFile(archive.get());
+    // A client that cannot fit fails before its first byte is written, instead of filling the
+    // drive and failing part way.
+    if (!platform::DriveHasRoomFor(destDir, totalBytes)) {
+        return false;
+    }
 
     m_totalBytes.store(totalBytes, std::memory_order_relaxed);
     m_doneBytes.store(0, std::memory_order_relaxed);

@@ -8,6 +8,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "platform/volumes.h"
 
 namespace {
 
@@ -139,16 +140,24 @@ private:
             m_refused = true;
             return false;
         }
-        m_file = platform::FileWriter::CreateNew(m_partPath);
-        if (!m_file) {
-            m_refused = true;
-            return false;
-        }
         curl_off_t announced = -1;
         if (curl_easy_getinfo(m_easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) ==
                 CURLE_OK &&
             announced >= 0) {
             m_download.m_contentLength = announced;
+        }
+        // An archive that cannot fit is not begun: the player hears of it at once instead of
+        // after gigabytes, as a failed extraction.
+        if (announced > 0 &&
+            !platform::DriveHasRoomFor(m_savePath, static_cast<uint64_t>(announced))) {
+            m_download.m_noRoom = true;
+            m_refused = true;
+            return false;
+        }
+        m_file = platform::FileWriter::CreateNew(m_partPath);
+        if (!m_file) {
+            m_refused = true;
+            return false;
         }
         return true;
     }

@@ -34,6 +34,9 @@ public:
     // True once m_savePath holds the whole body of a 200 answer, written and closed; false on
     // every other end. Written before m_finished; only a complete download may be extracted.
     std::atomic<bool> m_complete{false};
+    // True when the server announced more bytes than the local file's drive has free, so that
+    // the download was not begun. Written before m_finished.
+    std::atomic<bool> m_noRoom{false};
     // kDownloadRunning while the download runs; kDownloadEndedWithoutTransfer when it ended
     // without a transfer (status other than 200, local file not writable, no transfer possible);
     // kDownloadEndedAfterTransfer after the whole body, or after a network failure that was
@@ -68,6 +71,9 @@ void StartDownloadThread(const std::shared_ptr<FileDownLoad>& download);
 //   bytes per second for m_lowSpeedTime seconds breaks off; nothing is resumed;
 // - status other than 200: no file is created, ends with kDownloadEndedWithoutTransfer, no
 //   message;
+// - 200 announcing more bytes than the free space of m_savePath's drive (when it can be told):
+//   nothing is written, m_noRoom is set, and the download ends with
+//   kDownloadEndedWithoutTransfer without a message;
 // - 200: the temporary file is created as a new file (never through a link, never over
 //   anything already there); when it cannot be created, or a write to it fails, the download
 //   ends with kDownloadEndedWithoutTransfer without a message; otherwise m_contentLength

@@ -31,6 +31,11 @@ DriveType DriveTypeOf(std::wstring_view drive);
 // caller's quota). nullopt when the query fails or there is no such drive.
 std::optional<uint64_t> TotalFreeBytes(std::wstring_view drive);
 
+// Whether the drive of a Windows-form path ("E:\Tolbe\x", "E:\Client.zip") has at least `bytes`
+// free (TotalFreeBytes). True when that cannot be told: a path without a drive letter, or a
+// free-space query that fails.
+bool DriveHasRoomFor(std::string_view windowsPath, uint64_t bytes);
+
 // The device property query on a volume opened by its device path ("\\.\D:"): the bus type of
 // the storage device that holds it (kBusTypeUsb for a USB disk). nullopt when the volume cannot
 // be opened or queried: a sandbox drive marked noquery, an unknown drive, a volume that has no

@@ -11,6 +11,7 @@
 #include "platform/processes.h"
 #include "tests/app/fixtures.h"
 #include "tests/app/flow_harness.h"
+#include "tests/support/random_bytes.h"
 
 namespace tolbe_test {
 namespace {
@@ -75,6 +76,25 @@ TEST(Faults, ADriveThatDisappearsBeforeTheExtractionEndsInTheMessage) {
     EXPECT_EQ(h.view.boxes[0].text, kTextExtractionFailed);
     EXPECT_FALSE(std::filesystem::exists(root));  // nothing was written where it was
     EXPECT_EQ(h.view.endDialogCalls, 0);
+}
+
+TEST(Faults, ADriveTooSmallForTheArchiveIsToldBeforeTheDownload) {
+    FlowHarness h({{'E', 1000}});  // the one drive that qualifies, with 1000 bytes free
+    h.Publish(ServerRecord());
+    WriteZip(h.temp.Join("big.zip"), {{"tolbe.exe", kGameScript, 0100755},
+                                      {"data.bin", RandomBytes(64 * 1024, 5), 0, true}});
+    const std::string archive = ReadHostFile(h.temp.Join("big.zip"));
+    h.server.SetArchive(200, archive);
+    h.Open();
+    ASSERT_TRUE(h.TickUntilState(Stopped));
+    ASSERT_EQ(h.view.boxes.size(), 1u);
+    EXPECT_EQ(h.view.boxes[0].caption, kCaptionNoRoom);
+    EXPECT_EQ(h.view.boxes[0].text, NoRoomText("E:", static_cast<int64_t>(archive.size())));
+    EXPECT_NE(h.view.boxes[0].text.find(L"E:"), std::wstring::npos);
+    EXPECT_NE(h.view.boxes[0].text.find(L" 1 GB"), std::wstring::npos);
+    EXPECT_EQ(h.view.resets, 0);  // no extraction was tried
+    EXPECT_TRUE(h.flow->IsFinished());
+    EXPECT_TRUE(std::filesystem::is_empty(h.Host(R"(E:\)")));
 }
 
 TEST(Faults, AFullDiskDuringTheDownloadEndsItWithoutATransfer) {

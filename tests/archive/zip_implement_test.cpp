@@ -124,6 +124,19 @@ TEST_F(ZipImplementTest, WritesDirectoriesNestedFilesAndExactBytes) {
     EXPECT_EQ(Target(), expected);
 }
 
+// The sum of the entries' sizes is compared with the target drive's free space before anything
+// is written: a client that cannot fit fails at once, leaving the target empty.
+TEST_F(ZipImplementTest, AClientThatCannotFitFailsBeforeItsFirstByte) {
+    const std::vector<ZipEntry> entries = {{"tolbe.exe", std::string(3000, 'x')},
+                                           {"data/map.txt", std::string(2000, 'y')}};
+    m_drives.SetFreeBytes('D', 4999);
+    EXPECT_EQ(Extract(entries), CZipImplement::kFailed);
+    EXPECT_TRUE(Target().empty());
+    m_drives.SetFreeBytes('D', 5000);
+    EXPECT_EQ(Extract(entries), CZipImplement::kDone);
+    EXPECT_EQ(Target().size(), 3u);
+}
+
 TEST_F(ZipImplementTest, TheTargetsFoldersAreMadeWhenMissing) {
     MakeArchive({{"game.exe", "MZ"}});
     ASSERT_TRUE(m_zip.StartUnzip(kArchiveWide, LR"(D:\Games\Tolbe)"));

@@ -198,6 +198,52 @@ TEST_F(FileDownloadTest, NoTransferEndsQuietlyWithoutAFile) {
     EXPECT_TRUE(shown().empty());
 }
 
+// An archive announced larger than the drive's free space is not begun; one that fits, or one
+// whose size is not announced, is.
+TEST_F(FileDownloadTest, AnArchiveThatCannotFitIsNotBegun) {
+    const std::string archive(64 * 1024, 'a');
+    LoopbackHttpServer server([&archive](httplib::Server& http) {
+        http.Get("/Client.zip", [&archive](const httplib::Request&, httplib::Response& response) {
+            response.set_content(archive, "application/zip");
+        });
+        http.Get("/unsized.zip", [&archive](const httplib::Request&, httplib::Response& response) {
+            response.set_chunked_content_provider(
+                "application/zip", [&archive](size_t offset, httplib::DataSink& sink) {
+                    if (offset == 0) {
+                        sink.write(archive.data(), archive.size());
+                    } else {
+                        sink.done();
+                    }
+                    return true;
+                });
+        });
+    });
+    const std::string base = sandbox.Route(server.port());
+    const struct {
+        const char* name;
+        uint64_t freeBytes;
+        const char* path;
+        bool fits;
+    } cases[] = {
+        {"one byte too few", archive.size() - 1, "/Client.zip", false},
+        {"exactly enough", archive.size(), "/Client.zip", true},
+        {"no size announced", 10, "/unsized.zip", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sandbox.SetFreeBytes(c.freeBytes);
+        const auto download = Download(base + c.path, kArchive);
+        EXPECT_EQ(download->m_noRoom.load(), !c.fits);
+        EXPECT_EQ(download->m_complete.load(), c.fits);
+        EXPECT_EQ(download->m_finished.load(),
+                  c.fits ? kDownloadEndedAfterTransfer : kDownloadEndedWithoutTransfer);
+        EXPECT_EQ(HostPathExists(sandbox.Host(kArchive)), c.fits);
+        EXPECT_FALSE(HostPathExists(sandbox.Host(kPart)));
+        std::filesystem::remove(sandbox.Host(kArchive));
+    }
+    EXPECT_TRUE(shown().empty());
+}
+
 TEST_F(FileDownloadTest, ANetworkFailureIsShownOnceWithNothingLeftOnTheDisk) {
     constexpr int64_t kAnnounced = 100000;
     constexpr int64_t kHalf = 40000;

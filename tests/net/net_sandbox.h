@@ -54,6 +54,12 @@ public:
         platform::SetHostFacts(m_facts);
     }
 
+    // Drive D: reports this many free bytes from now on.
+    void SetFreeBytes(uint64_t bytes) {
+        m_facts.drives[0].freeBytes = bytes;
+        platform::SetHostFacts(m_facts);
+    }
+
     // Host path of a Windows-form path on drive D:.
     std::string Host(const std::string& windowsPath) const {
         const auto host = platform::MapToHostPath(windowsPath, m_facts.drives, "/");

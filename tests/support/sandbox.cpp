@@ -23,6 +23,15 @@ SandboxDrives::~SandboxDrives() {
     platform::SetHostFacts(platform::HostFacts{});
 }
 
+void SandboxDrives::SetFreeBytes(char letter, uint64_t bytes) {
+    for (platform::DriveFacts& drive : m_facts.drives) {
+        if (drive.letter == letter) {
+            drive.freeBytes = bytes;
+        }
+    }
+    platform::SetHostFacts(m_facts);
+}
+
 std::string SandboxDrives::Root(char letter) const {
     return m_temp.Join(std::string(1, letter));
 }

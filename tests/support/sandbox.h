@@ -2,6 +2,7 @@
 // Sandbox drives over temporary folders: each test gets drives whose roots are fresh folders,
 // installed as the host facts in force for as long as the object lives.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,9 @@ public:
     // Drives with the given letters, all fixed, each rooted at <temp>/<letter>.
     explicit SandboxDrives(const std::string& letters = "D");
     ~SandboxDrives();
+
+    // The drive reports this many free bytes from now on (by default the host folder's own).
+    void SetFreeBytes(char letter, uint64_t bytes);
 
     // Host folder that is the root of the drive.
     std::string Root(char letter) const;
