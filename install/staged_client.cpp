@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "config/config_store.h"
 #include "install/directory_removal.h"
 #include "platform/archive_files.h"
 #include "platform/directories.h"
@@ -119,15 +120,19 @@ bool ReplaceInstallation(const Swap& swap) {
     if (!PrepareSideFolder(swap.backup, kSwapMovingOut)) {
         return false;
     }
+    // Should the old client not go back in full, the backup folder stays with its phase, so that
+    // no old entry is removed and the next start finishes putting it back.
     if (!MoveAllBut(swap.clientDir, swap.backup, swap.stay)) {
-        swap.PutOldClientBack(false);
-        DiscardSideFolder(swap.backup);
+        if (swap.PutOldClientBack(false)) {
+            DiscardSideFolder(swap.backup);
+        }
         return false;
     }
     if (!platform::ReplaceFile(Join(swap.backup, kSideFolderMarker), kSwapMovingIn) ||
         !swap.MoveNewClientIn()) {
-        swap.PutOldClientBack(true);
-        DiscardSideFolder(swap.backup);
+        if (swap.PutOldClientBack(true)) {
+            DiscardSideFolder(swap.backup);
+        }
         return false;
     }
     DiscardSideFolder(swap.backup);
@@ -213,7 +218,11 @@ bool ReplaceClientWithStaged(const std::string& clientDir, bool clientDirIsInsta
 
 void RecoverInterruptedSwap(const std::string& clientDir, const std::string& keepInPlace) {
     const Swap swap(clientDir, keepInPlace);
-    if (platform::EntryKindAt(swap.backup) != EntryKind::Directory) {
+    // The installation's config.zorv never leaves the client directory during a swap (the new
+    // one replaces it in one step): a folder without it was never being swapped, whatever side
+    // folders somebody put beside it, and none of its entries may move.
+    if (platform::EntryKindAt(swap.backup) != EntryKind::Directory ||
+        !IsConfigFileIn(clientDir + "\\")) {
         return;
     }
     const auto phase = platform::ReadWholeFile(Join(swap.backup, kSideFolderMarker), 4096);

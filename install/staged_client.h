@@ -51,6 +51,8 @@ bool DiscardSideFolder(const std::string& folder);
 // throughout. Anything else at clientDir is refused.
 // On any failure every entry moved so far goes back where it was, so that clientDir holds
 // exactly what it held before; false. The staging folder is left for the caller to discard.
+// Should an entry not go back, the backup folder stays with what it holds, for
+// RecoverInterruptedSwap to finish at the next start: no old entry is ever removed then.
 bool ReplaceClientWithStaged(const std::string& clientDir, bool clientDirIsInstallation,
                              const std::string& keepInPlace);
 
@@ -59,6 +61,7 @@ bool ReplaceClientWithStaged(const std::string& clientDir, bool clientDirIsInsta
 // marker tells: with the new client not yet moving in, the old entries go back; once it was
 // moving in, the rest of it follows from the staging folder (or, when that cannot be done, the
 // old client is put back). Afterwards the side folders go. Nothing happens when there is no
-// backup folder of the launcher's beside clientDir, or when the new client was moving in but the
-// staging folder holding its rest is gone.
+// backup folder of the launcher's beside clientDir, when clientDir holds no config.zorv of the
+// launcher's (it never leaves the folder during a swap), or when the new client was moving in
+// but the staging folder holding its rest is gone.
 void RecoverInterruptedSwap(const std::string& clientDir, const std::string& keepInPlace);

@@ -306,7 +306,7 @@ bool RenameOver(std::string_view from, std::string_view to) {
     if (::rename(hostFrom->c_str(), hostTo->c_str()) != 0) {
         return false;
     }
-    SyncDirectory(DirectoryOf(*hostTo));  // the new name reaches the disk with the content
+    SyncDirectory(DirectoryOf(*hostTo));  // the new name itself reaches the disk
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 
+#include "config/config_store.h"
 #include "tests/support/sandbox.h"
 #include "tests/support/unprivileged.h"
 
@@ -20,6 +21,19 @@ using tolbe_test::WriteHostFile;
 constexpr char kClientDir[] = R"(D:\Tolbe)";
 constexpr char kStaging[] = R"(D:\Tolbe.tolbe-new)";
 constexpr char kLauncherCopy[] = "vasktolbe.exe";
+
+// The installation's config.zorv before and after the update, as the launcher writes them.
+std::string ConfigOf(const char* version) {
+    zorv_VersionCheck record;
+    record.set_version(version);
+    return ConfigFileBytes(record);
+}
+std::string OldConfig() {
+    return ConfigOf("0.9");
+}
+std::string NewConfig() {
+    return ConfigOf("1.0");
+}
 
 // Every file below a host folder with its content, by relative path.
 std::map<std::string, std::string> FilesBelow(const std::string& hostRoot) {
@@ -37,14 +51,14 @@ void StageNewClient(const tolbe_test::SandboxDrives& drives) {
     ASSERT_TRUE(PrepareSideFolder(kStaging));
     WriteHostFile(drives.Host(R"(D:\Tolbe.tolbe-new\tolbe.exe)"), "new game");
     WriteHostFile(drives.Host(R"(D:\Tolbe.tolbe-new\data\map.txt)"), "new map");
-    WriteHostFile(drives.Host(R"(D:\Tolbe.tolbe-new\config.zorv)"), "new config");
+    WriteHostFile(drives.Host(R"(D:\Tolbe.tolbe-new\config.zorv)"), NewConfig());
 }
 
 void InstallOldClient(const tolbe_test::SandboxDrives& drives) {
     WriteHostFile(drives.Host(R"(D:\Tolbe\tolbe.exe)"), "old game");
     WriteHostFile(drives.Host(R"(D:\Tolbe\data\map.txt)"), "old map");
     WriteHostFile(drives.Host(R"(D:\Tolbe\data\old-only.txt)"), "old data");
-    WriteHostFile(drives.Host(R"(D:\Tolbe\config.zorv)"), "old config");
+    WriteHostFile(drives.Host(R"(D:\Tolbe\config.zorv)"), OldConfig());
     WriteHostFile(drives.Host(R"(D:\Tolbe\vasktolbe.exe)"), "running launcher");
 }
 
@@ -58,10 +72,10 @@ protected:
 TEST_F(StagedClient, AFreshInstallationBecomesTheClientDirectoryWithoutTheMarker) {
     StageNewClient(drives);
     ASSERT_TRUE(ReplaceClientWithStaged(kClientDir, false, kLauncherCopy));
-    EXPECT_EQ(FilesBelow(Host(kClientDir)),
-              (std::map<std::string, std::string>{{"config.zorv", "new config"},
-                                                  {"data/map.txt", "new map"},
-                                                  {"tolbe.exe", "new game"}}));
+    EXPECT_EQ(
+        FilesBelow(Host(kClientDir)),
+        (std::map<std::string, std::string>{
+            {"config.zorv", NewConfig()}, {"data/map.txt", "new map"}, {"tolbe.exe", "new game"}}));
     EXPECT_FALSE(HostPathExists(Host(kStaging)));
 }
 
@@ -70,7 +84,7 @@ TEST_F(StagedClient, AnUpdateReplacesEverythingButTheLauncherCopy) {
     StageNewClient(drives);
     ASSERT_TRUE(ReplaceClientWithStaged(kClientDir, true, kLauncherCopy));
     EXPECT_EQ(FilesBelow(Host(kClientDir)),
-              (std::map<std::string, std::string>{{"config.zorv", "new config"},
+              (std::map<std::string, std::string>{{"config.zorv", NewConfig()},
                                                   {"data/map.txt", "new map"},
                                                   {"tolbe.exe", "new game"},
                                                   {"vasktolbe.exe", "running launcher"}}));
@@ -145,12 +159,12 @@ TEST_F(StagedClient, AMarkerLeftInTheClientDirectoryNeverBlocksAnUpdate) {
 // run, as far as the backup folder's marker says it had come.
 TEST(StagedClientRecovery, ASwapCutShortIsFinishedOrUndone) {
     using Drives = tolbe_test::SandboxDrives;
-    const std::map<std::string, std::string> oldClient = {{"config.zorv", "old config"},
+    const std::map<std::string, std::string> oldClient = {{"config.zorv", OldConfig()},
                                                           {"data/map.txt", "old map"},
                                                           {"data/old-only.txt", "old data"},
                                                           {"tolbe.exe", "old game"},
                                                           {"vasktolbe.exe", "running launcher"}};
-    const std::map<std::string, std::string> newClient = {{"config.zorv", "new config"},
+    const std::map<std::string, std::string> newClient = {{"config.zorv", NewConfig()},
                                                           {"data/map.txt", "new map"},
                                                           {"tolbe.exe", "new game"},
                                                           {"vasktolbe.exe", "running launcher"}};
@@ -207,6 +221,19 @@ TEST_F(StagedClient, RecoveryLeavesFoldersAloneThatAreNoSwapCutShort) {
     const auto withForeignMarker = FilesBelow(Host(R"(D:\)"));
     RecoverInterruptedSwap(kClientDir, kLauncherCopy);
     EXPECT_EQ(FilesBelow(Host(R"(D:\)")), withForeignMarker);
+
+    // Side folders that look like a swap cut short beside a folder that is no installation (no
+    // config.zorv of the launcher's): none of that folder's entries moves, nothing is removed.
+    // (Without that rule the staging folder's game and config.zorv would move in and the backup
+    // folder be removed: nothing stands in their way.)
+    fs::remove(Host(R"(D:\Tolbe\config.zorv)"));
+    fs::remove(Host(R"(D:\Tolbe\tolbe.exe)"));
+    fs::remove_all(Host(R"(D:\Tolbe.tolbe-new\data)"));
+    WriteHostFile(Host(std::string(R"(D:\Tolbe.tolbe-old\)") + kSideFolderMarker), kSwapMovingIn);
+    WriteHostFile(Host(R"(D:\Tolbe\data\map.txt)"), "someone else's map");
+    const auto withForeignClient = FilesBelow(Host(R"(D:\)"));
+    RecoverInterruptedSwap(kClientDir, kLauncherCopy);
+    EXPECT_EQ(FilesBelow(Host(R"(D:\)")), withForeignClient);
 }
 
 TEST_F(StagedClient, OnlySideFoldersWithTheMarkerAreEverRemoved) {
