@@ -6,6 +6,8 @@
 #include "app/zorv_downloader_app.h"
 #include "config/file_helpers.h"
 #include "install/desktop_shortcut.h"
+#include "install/install_search.h"
+#include "net/partial_download.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/processes.h"
@@ -19,6 +21,10 @@ bool InstallFlow::LaunchGame() {
     m_flowState = Launching;
     if (!m_archivePath.empty()) {
         platform::RunCommandProcessor("del " + m_archivePath);
+    }
+    // The client is in place: a download cut short on any drive is of no use any more.
+    for (const std::string& root : LogicalDriveRoots()) {
+        RemovePartialDownload(root + kArchiveName);
     }
     const zorv_VersionCheck& server = m_app.m_serverRecord;
     const std::string clientDir = m_installDrive + "\\" + server.client_dir() + "\\";

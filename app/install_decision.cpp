@@ -8,8 +8,10 @@
 #include "install/drive_selection.h"
 #include "install/install_search.h"
 #include "install/staged_client.h"
+#include "net/partial_download.h"
 #include "platform/directories.h"
 #include "platform/text.h"
+#include "platform/volumes.h"
 
 void InstallFlow::DecideInstallLocation() {
     const zorv_VersionCheck& server = m_app.m_serverRecord;
@@ -28,13 +30,25 @@ void InstallFlow::DecideInstallLocation() {
 
     if (!m_foundInstall) {
         // A drive where the client directory's name is taken by something that is not an
-        // installation is passed over: that folder is neither replaced nor written into.
+        // installation is passed over: that folder is neither replaced nor written into. A
+        // drive holding a download of this client cut short by an earlier run, with room for
+        // its rest, is taken before the others: the bytes already there took some of its space.
         const std::string& clientDirName = server.client_dir();
+        const std::string& url = server.download_url();
         std::wstring drive;
-        SelectInstallDrive(drive, [&clientDirName](const std::wstring& candidate) {
-            return platform::EntryKindAt(platform::WideToNarrow(candidate) + "\\" +
-                                         clientDirName) == platform::EntryKind::Missing;
-        });
+        SelectInstallDrive(
+            drive,
+            [&clientDirName](const std::wstring& candidate) {
+                return platform::EntryKindAt(platform::WideToNarrow(candidate) + "\\" +
+                                             clientDirName) == platform::EntryKind::Missing;
+            },
+            [&url](const std::wstring& candidate) {
+                const std::string archive = platform::WideToNarrow(candidate) + "\\" + kArchiveName;
+                const auto partial = FindPartialDownload(archive, url);
+                return partial && platform::DriveHasRoomFor(
+                                      archive, static_cast<uint64_t>(partial->totalBytes -
+                                                                     partial->goodBytes));
+            });
         m_installDrive = platform::WideToNarrow(drive);
         ReplaceAll(m_installDrive, "\\", "");
         StartDownload();

@@ -15,7 +15,10 @@
 InstallFlow* mainDialog = nullptr;
 
 InstallFlow::InstallFlow(CZorvDownloaderApp& app, WebNet& webNet)
-    : serverInfoDeadlineMs(kServerInfoDeadlineMs), m_app(app), m_webNet(webNet) {}
+    : serverInfoDeadlineMs(kServerInfoDeadlineMs),
+      downloadResumeWaitMs(kFirstResumeWaitMs),
+      m_app(app),
+      m_webNet(webNet) {}
 
 InstallFlow::~InstallFlow() {
     if (mainDialog == this) {
@@ -134,7 +137,7 @@ void InstallFlow::OnExtractionFailed() {
 }
 
 void InstallFlow::StopForLackOfRoom() {
-    const int64_t needed = currentDownload->m_contentLength.load();
+    const int64_t needed = currentDownload->m_roomNeeded.load();
     currentDownload.reset();
     // Stopped first, so that the ticks of the box's nested loop do nothing; nothing was written.
     m_flowState = Stopped;
@@ -168,6 +171,7 @@ bool InstallFlow::StartDownload() {
     currentDownload =
         CreateDownload(m_app.m_serverRecord.download_url(), m_archivePath,
                        [view](const std::wstring& message) { view->ShowNetworkFailure(message); });
+    currentDownload->m_firstResumeWaitMs = downloadResumeWaitMs;
     m_flowState = Downloading;
     StartDownloadThread(currentDownload);
     return true;

@@ -71,6 +71,9 @@ public:
     bool archiveComplete = false;
     // The whole exchange with the notice server may take this long before it counts as failed.
     long serverInfoDeadlineMs;
+    // A download that breaks off waits this long before it asks for the rest the first time
+    // (then twice as long before each next time).
+    long downloadResumeWaitMs;
 
 private:
     void TickDownloading();

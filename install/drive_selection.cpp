@@ -30,8 +30,8 @@ bool IsUsbVolume(const std::wstring& drive) {
     return busType && *busType == platform::kBusTypeUsb;
 }
 
-void SelectInstallDrive(std::wstring& drive,
-                        const std::function<bool(const std::wstring&)>& usable) {
+void SelectInstallDrive(std::wstring& drive, const std::function<bool(const std::wstring&)>& usable,
+                        const std::function<bool(const std::wstring&)>& preferred) {
     wchar_t list[kDriveListLength] = {};
     platform::LogicalDriveStrings(kDriveListLength, list);  // a failure leaves an empty list
 
@@ -49,6 +49,10 @@ void SelectInstallDrive(std::wstring& drive,
         const auto freeBytes = platform::TotalFreeBytes(candidate);
         if (!freeBytes || isSystemDrive || (usable && !usable(candidate))) {
             continue;
+        }
+        if (preferred && preferred(candidate)) {
+            drive = candidate;
+            return;
         }
         const double freeGiB = static_cast<double>(*freeBytes) * kPerKiB * kPerKiB * kPerKiB;
         if (freeGiB > bestGiB) {

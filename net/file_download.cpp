@@ -1,9 +1,13 @@
 #include "net/file_download.h"
 
+#include <chrono>
+#include <cstdio>
 #include <optional>
+#include <string_view>
 #include <system_error>
 
 #include "net/curl_handles.h"
+#include "net/partial_download.h"
 #include "net/transfer_policy.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -19,19 +23,19 @@ constexpr int kConnectAttempts = 2;  // the first attempt and one retry
 // multi-GiB archive costs no more system calls than curl needs for it.
 constexpr long kPieceBytes = 100 * 1024;
 constexpr long kStatusOk = 200;
+constexpr long kStatusPartial = 206;
 constexpr wchar_t kFailurePrefix[] = L"网络异常:";
 constexpr wchar_t kFailureCodePrefix[] = L"m_dwError:";
 // The agent name when the executable's own name cannot be read.
 constexpr char kFallbackAgent[] = "ZorvDownloader";
-// The body is written under the local file's name with this ending, and renamed to the name
-// itself only once all of it is on the disk.
-constexpr char kPartSuffix[] = ".part";
 
 // How a transfer ended, for DownloadProc to act on after every handle has been released.
 struct TransferEnd {
     uint16_t finished = kDownloadEndedWithoutTransfer;
     bool complete = false;  // the local file now holds the whole body
     bool networkFailure = false;
+    // The temporary file and its record stay for the next run to go on from.
+    bool keepPartial = false;
     long code = 0;
     std::string errorText;
 };
@@ -51,22 +55,90 @@ std::string AgentName() {
     return name.empty() ? kFallbackAgent : name;
 }
 
-// One download's libcurl transfer and its temporary file. Everything it holds is released when
-// it goes; the temporary file itself is left for DownloadProc to remove.
+// A header of the last answer (after redirects), or empty when it has none.
+std::string HeaderOf(CURL* easy, const char* name) {
+    curl_header* header = nullptr;
+    if (curl_easy_header(easy, name, 0, CURLH_HEADER, -1, &header) != CURLHE_OK ||
+        header == nullptr || header->value == nullptr) {
+        return {};
+    }
+    return header->value;
+}
+
+// A decimal count of at most 18 digits.
+std::optional<int64_t> ParseDecimal(std::string_view text) {
+    if (text.empty() || text.size() > 18) {
+        return std::nullopt;
+    }
+    int64_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+// "bytes FIRST-LAST/TOTAL" of a 206 answer.
+struct ContentRange {
+    int64_t first = 0;
+    int64_t last = 0;
+    int64_t total = 0;
+};
+
+std::optional<ContentRange> ParseContentRange(std::string_view text) {
+    constexpr std::string_view kUnit = "bytes ";
+    const size_t dash = text.find('-');
+    const size_t slash = text.find('/');
+    if (text.substr(0, kUnit.size()) != kUnit || dash == std::string_view::npos ||
+        slash == std::string_view::npos || dash > slash) {
+        return std::nullopt;
+    }
+    const auto first = ParseDecimal(text.substr(kUnit.size(), dash - kUnit.size()));
+    const auto last = ParseDecimal(text.substr(dash + 1, slash - dash - 1));
+    const auto total = ParseDecimal(text.substr(slash + 1));
+    if (!first || !last || !total) {
+        return std::nullopt;
+    }
+    return ContentRange{*first, *last, *total};
+}
+
+// The validator a resumed request names in If-Range: a strong ETag, else Last-Modified (a weak
+// ETag may not be used there).
+std::string ValidatorOf(CURL* easy) {
+    const std::string etag = HeaderOf(easy, "ETag");
+    if (!etag.empty() && etag.compare(0, 2, "W/") != 0) {
+        return etag;
+    }
+    return HeaderOf(easy, "Last-Modified");
+}
+
+bool AcceptsByteRanges(CURL* easy) {
+    return platform::EqualsNoCase(HeaderOf(easy, "Accept-Ranges"), "bytes");
+}
+
+// One download's libcurl transfer and its temporary file: the first request, and the requests
+// that go on from where a body broke off. Everything it holds is released when it goes; the
+// temporary file and its record are left for DownloadProc to keep or remove.
 class Transfer {
 public:
-    Transfer(FileDownLoad& download, const std::string& savePath, const std::string& partPath)
-        : m_download(download), m_savePath(savePath), m_partPath(partPath) {}
+    Transfer(FileDownLoad& download, const std::string& savePath,
+             std::optional<PartialDownload> earlier)
+        : m_download(download),
+          m_savePath(savePath),
+          m_partPath(PartialFileOf(savePath)),
+          m_url(platform::WideToNarrow(download.m_url)),
+          m_earlier(std::move(earlier)) {}
 
     TransferEnd Run() {
         m_easy = NewCurlEasy();
         if (!m_easy) {
             return TransferEnd{};  // no internet context: the download still ends
         }
-        const std::string url = platform::WideToNarrow(m_download.m_url);
         const std::string agent = AgentName();
         CURL* easy = m_easy.get();
-        m_connectTo = ApplyTransferPolicy(easy, url);
+        m_connectTo = ApplyTransferPolicy(easy, m_url);
         const bool ready =
             m_connectTo && curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L) == CURLE_OK &&
             curl_easy_setopt(easy, CURLOPT_USERAGENT, agent.c_str()) == CURLE_OK &&
@@ -81,82 +153,170 @@ public:
         if (!ready) {
             return TransferEnd{};
         }
+        ContinueEarlierDownload();
 
+        int resumesLeft = m_download.m_maxResumes;
+        long waitMs = m_download.m_firstResumeWaitMs;
+        for (;;) {
+            const CURLcode result = Perform();
+            if (m_answer == Answer::Refused || m_writeFailed) {
+                // Bytes that could not be followed for lack of room stay for a later run, once
+                // the player has made room; anything else refused leaves nothing.
+                TransferEnd end;
+                end.keepPartial = m_download.m_noRoom && m_file && m_onDisk > 0;
+                return end;
+            }
+            if (m_answer == Answer::Unusable) {
+                if (m_firstRequest && m_askedForRest) {
+                    // What an earlier run left does not match the file any more: from 0.
+                    DropPartial();
+                    continue;
+                }
+                std::snprintf(m_error, sizeof m_error,
+                              "the server did not send the rest of the file it was asked for "
+                              "(HTTP %ld)",
+                              m_status);
+                return NetworkFailure(CURLE_RANGE_ERROR, false);
+            }
+            m_firstRequest = false;
+            if (result == CURLE_OK && (m_total <= 0 || m_onDisk == m_total)) {
+                return Finish();
+            }
+            // The body broke off (libcurl reports one shorter than its length; a body longer
+            // than announced is refused in Write).
+            const CURLcode cause = result == CURLE_OK ? CURLE_PARTIAL_FILE : result;
+            if (!Resumable()) {
+                return NetworkFailure(cause, false);
+            }
+            const bool recorded = RecordProgress();
+            if (resumesLeft == 0) {
+                return NetworkFailure(cause, recorded);
+            }
+            --resumesLeft;
+            std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
+            waitMs *= 2;
+        }
+    }
+
+private:
+    // What the answer of the current request turned out to be, once its body began.
+    enum class Answer {
+        None,      // no body yet
+        Body,      // its body is written to the temporary file
+        Refused,   // not written: an error status, no room, no temporary file
+        Unusable,  // an answer to a request for the rest that does not fit the bytes on disk
+    };
+
+    static size_t WriteBody(char* data, size_t size, size_t count, void* user) {
+        return static_cast<Transfer*>(user)->Write(data, size * count);
+    }
+
+    // A partial download of an earlier run goes on from its good bytes, whatever follows them
+    // is cut off; when its file cannot be opened, the download starts from 0.
+    void ContinueEarlierDownload() {
+        if (!m_earlier) {
+            return;
+        }
+        m_file = platform::FileWriter::OpenToContinue(m_partPath,
+                                                      static_cast<uint64_t>(m_earlier->goodBytes));
+        if (!m_file) {
+            DropPartial();
+            return;
+        }
+        m_onDisk = m_earlier->goodBytes;
+        m_total = m_earlier->totalBytes;
+        m_validator = m_earlier->validator;
+        m_acceptsRanges = m_validator.empty();  // recorded only when it could go on
+        m_download.m_contentLength = m_total;
+        m_download.m_receivedBytes = m_onDisk;
+    }
+
+    // One request, for the whole file or, with bytes on disk, for the rest; a connection that
+    // could not be made at all is tried once more.
+    CURLcode Perform() {
+        CURL* easy = m_easy.get();
+        const bool rest = m_file && m_onDisk > 0;
+        m_askedForRest = rest;
+        const std::string range = std::to_string(m_onDisk) + "-";
+        CurlList headers;
+        if (rest && !m_validator.empty()) {
+            const std::string ifRange = "If-Range: " + m_validator;
+            if (!AppendCurlList(headers, ifRange.c_str())) {
+                m_answer = Answer::Refused;
+                return CURLE_OUT_OF_MEMORY;
+            }
+        }
+        curl_easy_setopt(easy, CURLOPT_RANGE, rest ? range.c_str() : nullptr);
+        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers.get());
         CURLcode result = CURLE_OK;
         for (int attempt = 0; attempt < kConnectAttempts; ++attempt) {
+            m_answer = Answer::None;
+            m_status = 0;
             m_error[0] = '\0';
             result = curl_easy_perform(easy);
             if (!ConnectionFailed(result)) {
                 break;
             }
         }
-        if (m_refused || m_writeFailed) {
-            return TransferEnd{};
+        if (result == CURLE_OK && m_answer == Answer::None) {
+            BeginBody();  // an answer with an empty body
         }
-        if (result != CURLE_OK) {
-            return NetworkFailure(result);
-        }
-        long status = 0;
-        curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-        if (status != kStatusOk) {
-            return TransferEnd{};  // an answer without a body never reached WriteBody
-        }
-        if (!m_file && !OpenLocalFile()) {
-            return TransferEnd{};  // a 200 with an empty body still leaves an empty file
-        }
-        // libcurl itself reports a body cut short of its Content-Length; this also holds for
-        // any answer it might let pass.
-        const int64_t announced = m_download.m_contentLength;
-        if (announced > 0 && m_received != announced) {
-            m_error[0] = '\0';
-            return NetworkFailure(CURLE_PARTIAL_FILE);
-        }
-        // Only a whole body takes the local file's name: a failed close (a delayed write error)
-        // or rename leaves the download without an archive. The body is not forced to the disk
-        // first: an archive left by an earlier run is never used (each download removes it), so
-        // waiting for gigabytes to be flushed would only hold the player at 100 %.
-        const bool finished = m_file->Close();
-        m_file.reset();
-        if (!finished || !platform::RenameOver(m_partPath, m_savePath)) {
-            return TransferEnd{};
-        }
-        TransferEnd end;
-        end.finished = kDownloadEndedAfterTransfer;
-        end.complete = true;
-        return end;
+        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
+        return result;
     }
 
-private:
-    static size_t WriteBody(char* data, size_t size, size_t count, void* user) {
-        return static_cast<Transfer*>(user)->Write(data, size * count);
+    // Before the first body byte of an answer: decides what becomes of it.
+    void BeginBody() {
+        CURL* easy = m_easy.get();
+        curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &m_status);
+        curl_off_t length = -1;
+        if (curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) != CURLE_OK) {
+            length = -1;
+        }
+        if (m_status == kStatusOk) {
+            m_answer = BeginWholeFile(length) ? Answer::Body : Answer::Refused;
+        } else if (m_status == kStatusPartial && m_askedForRest) {
+            m_answer = BeginRest(length);
+        } else {
+            // An error status refuses the run's first request for the whole file quietly; an
+            // answer to a request for the rest that does not carry that rest cannot go on.
+            m_answer = m_firstRequest && !m_askedForRest ? Answer::Refused : Answer::Unusable;
+        }
     }
 
-    // Before the first body byte: only a 200 answer gets a temporary file, and only one that did
-    // not exist (a link planted there is not followed).
-    bool OpenLocalFile() {
-        long status = 0;
-        curl_easy_getinfo(m_easy.get(), CURLINFO_RESPONSE_CODE, &status);
-        if (status != kStatusOk) {
-            m_refused = true;
-            return false;
+    // A 200: the file from its first byte, into a new temporary file (a partial one goes first).
+    bool BeginWholeFile(curl_off_t length) {
+        if (m_file) {
+            DropPartial();
         }
-        curl_off_t announced = -1;
-        if (curl_easy_getinfo(m_easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) ==
-                CURLE_OK &&
-            announced >= 0) {
-            m_download.m_contentLength = announced;
-        }
+        m_total = length > 0 ? length : 0;
+        m_validator = ValidatorOf(m_easy.get());
+        m_acceptsRanges = AcceptsByteRanges(m_easy.get());
+        m_download.m_contentLength = m_total;
         // An archive that cannot fit is not begun: the player hears of it at once instead of
         // after gigabytes, as a failed extraction.
-        if (announced > 0 &&
-            !platform::DriveHasRoomFor(m_savePath, static_cast<uint64_t>(announced))) {
-            m_download.m_noRoom = true;
-            m_refused = true;
+        if (!HasRoomFor(m_total)) {
             return false;
         }
         m_file = platform::FileWriter::CreateNew(m_partPath);
-        if (!m_file) {
-            m_refused = true;
+        return m_file.has_value();
+    }
+
+    // A 206 goes on only when it carries exactly the rest of the same file.
+    Answer BeginRest(curl_off_t length) {
+        const auto range = ParseContentRange(HeaderOf(m_easy.get(), "Content-Range"));
+        const int64_t rest = m_total - m_onDisk;
+        if (!range || range->first != m_onDisk || range->total != m_total ||
+            range->last != m_total - 1 || (length >= 0 && length != rest)) {
+            return Answer::Unusable;
+        }
+        return HasRoomFor(rest) ? Answer::Body : Answer::Refused;
+    }
+
+    bool HasRoomFor(int64_t bytes) {
+        if (bytes > 0 && !platform::DriveHasRoomFor(m_savePath, static_cast<uint64_t>(bytes))) {
+            m_download.m_roomNeeded = bytes;
+            m_download.m_noRoom = true;
             return false;
         }
         return true;
@@ -164,16 +324,67 @@ private:
 
     // One piece of the body. Returning less than `size` makes libcurl end the transfer.
     size_t Write(const char* data, size_t size) {
-        if (!m_file && !OpenLocalFile()) {
+        if (m_answer == Answer::None) {
+            BeginBody();
+        }
+        if (m_answer != Answer::Body) {
             return 0;
         }
-        if (!m_file->Write(data, size)) {
+        // More than the file's length is never written; the download fails.
+        if ((m_total > 0 && m_onDisk + static_cast<int64_t>(size) > m_total) ||
+            !m_file->Write(data, size)) {
             m_writeFailed = true;
             return 0;
         }
-        m_received += static_cast<int64_t>(size);
-        m_download.m_receivedBytes = m_received;
+        m_onDisk += static_cast<int64_t>(size);
+        m_download.m_receivedBytes = m_onDisk;
+        const auto now = std::chrono::steady_clock::now();
+        if (Resumable() &&
+            now - m_recordedAt >= std::chrono::milliseconds(m_download.m_recordIntervalMs)) {
+            RecordProgress();
+        }
         return size;
+    }
+
+    // A body that broke off can be asked for again from where it stopped: its length is known
+    // and the server named a validator or said it serves byte ranges.
+    bool Resumable() const {
+        return m_file && m_total > 0 && (!m_validator.empty() || m_acceptsRanges);
+    }
+
+    // The bytes written so far go to the disk, and only then does the record name them.
+    bool RecordProgress() {
+        m_recordedAt = std::chrono::steady_clock::now();
+        return m_file->Sync() &&
+               RecordPartialDownload(m_savePath, {m_url, m_validator, m_total, m_onDisk});
+    }
+
+    // The bytes on disk are of no use: the record goes first, then the temporary file.
+    void DropPartial() {
+        m_file.reset();
+        RemovePartialDownload(m_savePath);
+        m_onDisk = 0;
+        m_download.m_receivedBytes = 0;
+    }
+
+    // Only a whole body takes the local file's name: a failed close (a delayed write error) or
+    // rename leaves the download without an archive. The body is not forced to the disk first:
+    // an archive left by an earlier run is never used (each download removes it), so waiting
+    // for gigabytes to be flushed would only hold the player at 100 %.
+    TransferEnd Finish() {
+        if (!m_file) {
+            return TransferEnd{};
+        }
+        const bool closed = m_file->Close();
+        m_file.reset();
+        if (!closed || !platform::RenameOver(m_partPath, m_savePath)) {
+            return TransferEnd{};
+        }
+        platform::DeleteOneFile(PartialRecordOf(m_savePath));
+        TransferEnd end;
+        end.finished = kDownloadEndedAfterTransfer;
+        end.complete = true;
+        return end;
     }
 
     // A connection that could not be made at all (refused, or not within the connect timeout)
@@ -184,14 +395,16 @@ private:
         }
         curl_off_t connectTime = 0;
         curl_easy_getinfo(m_easy.get(), CURLINFO_CONNECT_TIME_T, &connectTime);
-        return connectTime == 0 && !m_file;
+        return connectTime == 0 && m_answer == Answer::None;
     }
 
     // libcurl's detailed error text when it wrote one, else its text for the code.
-    TransferEnd NetworkFailure(CURLcode code) const {
+    TransferEnd NetworkFailure(CURLcode code, bool keepPartial) {
+        m_file.reset();
         TransferEnd end;
         end.finished = kDownloadEndedAfterTransfer;
         end.networkFailure = true;
+        end.keepPartial = keepPartial;
         end.code = static_cast<long>(code);
         end.errorText = m_error[0] != '\0' ? m_error : curl_easy_strerror(code);
         return end;
@@ -199,14 +412,23 @@ private:
 
     FileDownLoad& m_download;
     const std::string& m_savePath;
-    const std::string& m_partPath;
+    const std::string m_partPath;
+    const std::string m_url;
+    std::optional<PartialDownload> m_earlier;
     std::optional<CurlList> m_connectTo;  // outlives the handle that refers to it
     CurlEasy m_easy;
-    std::optional<platform::FileWriter> m_file;  // the temporary file, once created
+    std::optional<platform::FileWriter> m_file;  // the temporary file, once created or reopened
     char m_error[CURL_ERROR_SIZE] = {};
-    int64_t m_received = 0;
-    bool m_refused = false;      // not a 200 answer, or no temporary file: nothing was written
+    int64_t m_onDisk = 0;  // bytes in the temporary file
+    int64_t m_total = 0;   // the whole file's length; 0 when not announced
+    std::string m_validator;
+    bool m_acceptsRanges = false;
+    bool m_firstRequest = true;
+    bool m_askedForRest = false;
+    long m_status = 0;
+    Answer m_answer = Answer::None;
     bool m_writeFailed = false;  // the local file took fewer bytes than it was given
+    std::chrono::steady_clock::time_point m_recordedAt = std::chrono::steady_clock::now();
 };
 
 void ShowNetworkFailure(const FileDownLoad& download, const TransferEnd& end) {
@@ -247,23 +469,27 @@ void DownloadProc(std::shared_ptr<FileDownLoad> download) {
         return;
     }
     TransferEnd end;
-    std::string partPath;
+    std::string savePath;
     try {
-        const std::string savePath = platform::WideToNarrow(download->m_savePath);
-        partPath = savePath + kPartSuffix;
-        // What an earlier run left under either name goes first, so that nothing but this
-        // download's own complete body can be found there afterwards. A link goes as the link;
-        // a folder stays, and no download can then take its place.
+        savePath = platform::WideToNarrow(download->m_savePath);
+        const std::string partPath = PartialFileOf(savePath);
+        // A stale archive goes first, so that nothing but this download's own complete body can
+        // be found under its name afterwards; a partial download goes on only when its record
+        // names this URL. A link goes as the link; a folder stays, and no download can then
+        // take its place.
         platform::DeleteOneFile(savePath);
-        platform::DeleteOneFile(partPath);
-        if (!platform::PathExists(savePath) && !platform::PathExists(partPath)) {
-            end = Transfer(*download, savePath, partPath).Run();
+        auto earlier = FindPartialDownload(savePath, platform::WideToNarrow(download->m_url));
+        if (!earlier) {
+            RemovePartialDownload(savePath);
+        }
+        if (!platform::PathExists(savePath) && (earlier || !platform::PathExists(partPath))) {
+            end = Transfer(*download, savePath, std::move(earlier)).Run();
         }
     } catch (...) {
         end = TransferEnd{};  // out of memory: released, ended without a message
     }
-    if (!end.complete && !partPath.empty()) {
-        platform::DeleteOneFile(partPath);  // closed by now: the transfer has been released
+    if (!end.complete && !end.keepPartial && !savePath.empty()) {
+        RemovePartialDownload(savePath);  // closed by now: the transfer has been released
     }
     if (end.networkFailure) {
         ShowNetworkFailure(*download, end);

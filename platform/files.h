@@ -4,6 +4,7 @@
 // they are renamed into place.
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -70,6 +71,13 @@ public:
     // there, or the folder is missing or not writable.
     static std::optional<FileWriter> CreateNew(std::string_view windowsPath);
 
+    // Opens a regular file that is already there to go on writing it after its first
+    // `keepBytes` bytes: whatever follows them is cut off, and writing continues from there. A
+    // link is never followed. Nullopt (errno set) when nothing is there, it is not a regular
+    // file, or it holds fewer than `keepBytes` bytes; the file is then left as it is.
+    static std::optional<FileWriter> OpenToContinue(std::string_view windowsPath,
+                                                    uint64_t keepBytes);
+
     FileWriter(FileWriter&& other) noexcept;
     FileWriter& operator=(FileWriter&& other) noexcept;
     FileWriter(const FileWriter&) = delete;
@@ -81,6 +89,9 @@ public:
     // limit, an I/O error); some of them may then be in the file.
     bool Write(const void* data, size_t size);
 
+    // Waits until every byte written so far is on the disk (a crash afterwards keeps them).
+    bool Sync();
+
     // Closes the file without waiting for the disk and reports whether the close succeeded (a
     // delayed write error shows up here). Afterwards the object holds nothing.
     bool Close();
@@ -90,6 +101,10 @@ private:
     explicit FileWriter(int fd) : m_fd(fd) {}
     int m_fd;
 };
+
+// The size of the regular file at the path; nullopt when nothing is there, it is a link, a
+// folder or anything else that is not a regular file, or it cannot be examined.
+std::optional<uint64_t> RegularFileSize(std::string_view windowsPath);
 
 // Renames the file at `from` to `to` in one step, replacing what is at `to` when it is a file
 // or a symbolic link: a link is replaced itself, never followed, so its target stays untouched.

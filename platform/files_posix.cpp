@@ -263,6 +263,33 @@ std::optional<FileWriter> FileWriter::CreateNew(std::string_view windowsPath) {
     return FileWriter(fd);
 }
 
+std::optional<FileWriter> FileWriter::OpenToContinue(std::string_view windowsPath,
+                                                     uint64_t keepBytes) {
+    const auto hostPath = ToHostPath(windowsPath);
+    if (!hostPath) {
+        errno = ENOENT;
+        return std::nullopt;
+    }
+    // Without blocking: a FIFO in the file's place is refused below instead of waiting.
+    Descriptor file(
+        ::open(hostPath->c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    struct stat info;
+    if (!file.valid() || ::fstat(file.get(), &info) != 0) {
+        return std::nullopt;
+    }
+    if (!S_ISREG(info.st_mode) || static_cast<uint64_t>(info.st_size) < keepBytes) {
+        errno = S_ISREG(info.st_mode) ? ERANGE : EINVAL;
+        return std::nullopt;
+    }
+    const int flags = ::fcntl(file.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK) != 0 ||
+        ::ftruncate(file.get(), static_cast<off_t>(keepBytes)) != 0 ||
+        ::lseek(file.get(), static_cast<off_t>(keepBytes), SEEK_SET) < 0) {
+        return std::nullopt;
+    }
+    return FileWriter(file.Release());
+}
+
 FileWriter::FileWriter(FileWriter&& other) noexcept : m_fd(other.m_fd) {
     other.m_fd = -1;
 }
@@ -284,6 +311,10 @@ bool FileWriter::Write(const void* data, size_t size) {
     return m_fd >= 0 && WriteAll(m_fd, std::string_view(static_cast<const char*>(data), size));
 }
 
+bool FileWriter::Sync() {
+    return m_fd >= 0 && ::fdatasync(m_fd) == 0;
+}
+
 bool FileWriter::Close() {
     Descriptor file(m_fd);
     m_fd = -1;
@@ -292,6 +323,15 @@ bool FileWriter::Close() {
         return false;
     }
     return file.Close();
+}
+
+std::optional<uint64_t> RegularFileSize(std::string_view windowsPath) {
+    const auto hostPath = ToHostPath(windowsPath);
+    struct stat info;
+    if (!hostPath || ::lstat(hostPath->c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return std::nullopt;
+    }
+    return static_cast<uint64_t>(info.st_size);
 }
 
 bool RenameOver(std::string_view from, std::string_view to) {

@@ -18,6 +18,12 @@ public:
     // Closes now and reports whether the close succeeded (it can report a failed write). True
     // when there was nothing to close.
     bool Close();
+    // Hands the descriptor over to the caller, who closes it from now on.
+    int Release() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
 
 private:
     int m_fd;

@@ -6,91 +6,26 @@
 #include <filesystem>
 #include <mutex>
 
-#include "tests/net/loopback_servers.h"
-#include "tests/net/net_sandbox.h"
+#include "tests/net/download_fixture.h"
 #include "tests/support/random_bytes.h"
 #include "tests/support/wait_until.h"
 
 namespace {
 
+using tolbe_test::EntryAt;
+using tolbe_test::FileDownloadTest;
 using tolbe_test::HostPathExists;
+using tolbe_test::kArchive;
+using tolbe_test::kDeadline;
+using tolbe_test::kPart;
 using tolbe_test::LoopbackHttpServer;
 using tolbe_test::NetSandbox;
 using tolbe_test::RandomBytes;
 using tolbe_test::RawHttpServer;
 using tolbe_test::ReadHostFile;
+using tolbe_test::Shown;
 using tolbe_test::WaitUntil;
 using tolbe_test::WriteHostFile;
-
-constexpr auto kDeadline = std::chrono::seconds(60);
-constexpr char kArchive[] = R"(D:\Client.zip)";
-constexpr char kPart[] = R"(D:\Client.zip.part)";
-
-// What is at a host path itself (a link is not followed).
-std::string EntryAt(const std::string& hostPath) {
-    switch (std::filesystem::symlink_status(hostPath).type()) {
-        case std::filesystem::file_type::not_found:
-            return "nothing";
-        case std::filesystem::file_type::regular:
-            return "file";
-        case std::filesystem::file_type::symlink:
-            return "link";
-        case std::filesystem::file_type::directory:
-            return "folder";
-        default:
-            return "other";
-    }
-}
-
-// A network-failure message as the download thread reported it, with the end flag it saw then
-// and what stood at the archive's two names meanwhile.
-struct Shown {
-    std::wstring message;
-    uint16_t finishedMeanwhile;
-    std::string archiveMeanwhile;
-    std::string partMeanwhile;
-};
-
-// The stall rule of a download: bytes per second, seconds.
-struct StallRule {
-    long bytesPerSecond = kStallBytesPerSecond;
-    long seconds = kStallSeconds;
-};
-
-class FileDownloadTest : public ::testing::Test {
-protected:
-    // Starts a download of `url` into `path` and waits until it has ended.
-    std::shared_ptr<FileDownLoad> Download(const std::string& url,
-                                           const std::string& path = kArchive,
-                                           StallRule stall = {}) {
-        auto download = CreateDownload(url, path, [this](const std::wstring& message) {
-            Shown seen{message, m_current.load()->m_finished.load(),
-                       EntryAt(sandbox.Host(kArchive)), EntryAt(sandbox.Host(kPart))};
-            std::lock_guard<std::mutex> hold(m_lock);
-            m_shown.push_back(seen);
-        });
-        download->m_lowSpeedLimit = stall.bytesPerSecond;
-        download->m_lowSpeedTime = stall.seconds;
-        m_current = download.get();
-        StartDownloadThread(download);
-        EXPECT_TRUE(WaitUntil([&] { return (download->m_finished & 0xFF) != 0; }, kDeadline))
-            << "the download did not end";
-        return download;
-    }
-
-    std::vector<Shown> shown() {
-        std::lock_guard<std::mutex> hold(m_lock);
-        return m_shown;
-    }
-
-    NetSandbox sandbox;
-    // The download in progress, for servers that follow its counters.
-    std::atomic<FileDownLoad*> m_current{nullptr};
-
-private:
-    std::mutex m_lock;
-    std::vector<Shown> m_shown;
-};
 
 TEST_F(FileDownloadTest, ACompleteAnswerBecomesTheLocalFile) {
     const std::string archive = RandomBytes(300 * 1024 + 5, 3);  // NUL bytes included
@@ -455,7 +390,7 @@ TEST_F(FileDownloadTest, ABodySlowerThanTheStallRuleBreaksOff) {
     struct Case {
         const char* name;
         const char* path;
-        StallRule rule;
+        tolbe_test::DownloadTuning rule;
         bool complete;
     };
     const std::vector<Case> cases = {
