@@ -15,6 +15,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/install_flow.h"
 #include "app/zorv_downloader_app.h"
@@ -49,10 +50,14 @@ public:
                     return !m_stopping && sink.write("A", 1);
                 });
         });
-        m_server.Get("/Client.zip", [this](const httplib::Request&, httplib::Response& res) {
+        m_server.Get("/Client.zip", [this](const httplib::Request& req, httplib::Response& res) {
             ++archiveRequests;
             std::lock_guard<std::mutex> hold(m_lock);
-            res.status = m_archiveStatus;
+            m_archiveRanges.push_back(req.get_header_value("Range"));
+            // A 200 is left to cpp-httplib, which answers a Range request with 206 and the rest.
+            if (m_archiveStatus != 200) {
+                res.status = m_archiveStatus;
+            }
             if (m_cutAfter != 0) {
                 // The full length is announced, then the connection closes early.
                 const std::string body = m_archive.substr(0, m_cutAfter);
@@ -149,6 +154,12 @@ public:
         m_released.notify_all();
     }
 
+    // The Range header of each archive request so far (empty when it had none).
+    std::vector<std::string> ArchiveRanges() {
+        std::lock_guard<std::mutex> hold(m_lock);
+        return m_archiveRanges;
+    }
+
     std::atomic<int> stalledBodies{0};
     std::atomic<int> noticeRequests{0};
     std::atomic<int> archiveRequests{0};
@@ -168,6 +179,7 @@ private:
     std::string m_noticeBody;
     int m_archiveStatus = 404;
     std::string m_archive;
+    std::vector<std::string> m_archiveRanges;
 };
 
 // A sandbox drive of the harness: its letter and the free space it reports.

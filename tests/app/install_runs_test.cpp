@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "config/config_store.h"
+#include "net/partial_download.h"
 #include "tests/app/fixtures.h"
 #include "tests/app/flow_harness.h"
 
@@ -63,6 +64,60 @@ TEST(InstallRuns, FirstInstallationGoesToTheDriveWithMostFreeSpace) {
     ASSERT_GE(h.view.statusChanges.size(), 1u);
     EXPECT_EQ(h.view.statusChanges.front(), kTextRequesting);
     EXPECT_EQ(h.view.resets, 1);
+}
+
+TEST(InstallRuns, ADriveHoldingADownloadCutShortIsTakenFirstAndNoPartLeftAnywhere) {
+    const std::string archive = ClientArchive();
+    const int64_t total = static_cast<int64_t>(archive.size());
+    const int64_t good = total / 2;
+    const std::string url = ServerRecord().download_url();
+    struct Case {
+        const char* name;
+        char partialOn;  // the drive holding the earlier run's partial download
+        std::string partialUrl;
+        uint64_t freeOnD;
+        std::string drive;  // chosen
+        bool resumed;
+    };
+    constexpr uint64_t kGiB = FlowHarness::kGiB;
+    const uint64_t rest = static_cast<uint64_t>(total - good);
+    const std::vector<Case> cases = {
+        // D: has less free space than E:, but the half already there took some of it.
+        {"this client's download on D:", 'D', url, 100 * kGiB, "D:", true},
+        {"another client's download on D:", 'D', url + "?old", 100 * kGiB, "E:", false},
+        {"no room on D: for the rest", 'D', url, rest - 1, "E:", false},
+        // C: is never chosen, whatever it holds.
+        {"this client's download on C:", 'C', url, 100 * kGiB, "E:", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FlowHarness h({{'C', 500 * kGiB}, {'D', c.freeOnD}, {'E', 200 * kGiB}});
+        const std::string drive(1, c.partialOn);
+        WriteHostFile(h.Host(drive + R"(:\Client.zip.part)"),
+                      archive.substr(0, static_cast<size_t>(good)));
+        WriteHostFile(h.Host(drive + R"(:\Client.zip.resume)"),
+                      FormatPartialRecord({c.partialUrl, "", total, good}));
+        h.Publish(ServerRecord("1.0"));
+        h.server.SetArchive(200, archive);
+        h.Open();
+
+        ASSERT_TRUE(h.TickUntil([&] { return h.view.endDialogCalls > 0; }));
+        EXPECT_EQ(h.flow->m_flowState, Launching);
+        EXPECT_EQ(h.flow->m_installDrive, c.drive);
+        EXPECT_TRUE(h.view.boxes.empty());
+        EXPECT_EQ(ReadHostFile(h.Host(c.drive + R"(\Tolbe\data\maps\north.txt)")), kMapData);
+        const std::vector<std::string> ranges = h.server.ArchiveRanges();
+        ASSERT_EQ(ranges.size(), 1u);
+        EXPECT_EQ(ranges[0], c.resumed ? "bytes=" + std::to_string(good) + "-" : "");
+        // Once the game is launched, no partial download is left on any drive.
+        for (const char* letter : {"C:", "D:", "E:"}) {
+            EXPECT_FALSE(HostPathExists(h.Host(std::string(letter) + R"(\Client.zip.part)")))
+                << letter;
+            EXPECT_FALSE(HostPathExists(h.Host(std::string(letter) + R"(\Client.zip.resume)")))
+                << letter;
+        }
+        EXPECT_EQ(WaitForGameNote(h.Host(c.drive + R"(\Tolbe)")), h.Host(c.drive + R"(\Tolbe)"));
+    }
 }
 
 TEST(InstallRuns, CurrentInstallationStartsTheGameWithoutADownload) {
