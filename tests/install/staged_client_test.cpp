@@ -94,6 +94,41 @@ TEST_F(StagedClient, AnUpdateReplacesEverythingButTheLauncherCopy) {
     EXPECT_EQ(FilesBelow(Host(R"(D:\)")).size(), 4u);
 }
 
+// Entries whose names are no text (GBK names an older launcher extracted as the archive stored
+// them) or hold a "\", as older launchers and other programs leave them on disk.
+void AddEntriesWithHostNames(const std::string& hostFolder) {
+    WriteHostFile(hostFolder + "/\xB6\xC1\xC8\xA1.txt", "gbk file");  // 读取.txt
+    WriteHostFile(hostFolder + "/\xD3\xCE\xCF\xB7/\xB5\xD8\xCD\xBC.txt", "gbk folder");
+    WriteHostFile(hostFolder + "/" + R"(data\map.txt)", "backslash");
+    ASSERT_EQ(::chmod((hostFolder + "/\xB6\xC1\xC8\xA1.txt").c_str(), 0444), 0);
+}
+
+TEST_F(StagedClient, AnUpdateReplacesAndRemovesEntriesWhateverTheirNames) {
+    InstallOldClient(drives);
+    AddEntriesWithHostNames(Host(kClientDir));
+    StageNewClient(drives);
+    ASSERT_TRUE(ReplaceClientWithStaged(kClientDir, true, kLauncherCopy));
+    EXPECT_EQ(FilesBelow(Host(kClientDir)),
+              (std::map<std::string, std::string>{{"config.zorv", NewConfig()},
+                                                  {"data/map.txt", "new map"},
+                                                  {"tolbe.exe", "new game"},
+                                                  {"vasktolbe.exe", "running launcher"}}));
+    EXPECT_FALSE(HostPathExists(Host(R"(D:\Tolbe.tolbe-old)")));
+}
+
+TEST_F(StagedClient, SideFoldersAreRemovedWhateverTheNamesInThem) {
+    for (const char* folder : {kStaging, R"(D:\Tolbe.tolbe-old)"}) {
+        SCOPED_TRACE(folder);
+        ASSERT_TRUE(PrepareSideFolder(folder));
+        AddEntriesWithHostNames(Host(folder));
+        ASSERT_TRUE(PrepareSideFolder(folder));  // a leftover is made anew
+        EXPECT_EQ(FilesBelow(Host(folder)).size(), 1u);
+        AddEntriesWithHostNames(Host(folder));
+        EXPECT_TRUE(DiscardSideFolder(folder));
+        EXPECT_FALSE(HostPathExists(Host(folder)));
+    }
+}
+
 TEST(StagedClientRefusals, RefusalsLeaveBothFoldersAsTheyWere) {
     using Drives = tolbe_test::SandboxDrives;
     const struct {
