@@ -24,7 +24,7 @@ bool DeleteFolderEntry(const platform::Folder& folder, const platform::Directory
     if (entry.isLink) {
         // The link goes, never what it points to.
         return entry.isDirectory ? folder.RemoveEmptySubfolder(entry.name)
-                                 : folder.DeleteFile(entry.name);
+                                 : folder.DeleteOneFile(entry.name);
     }
     if (entry.isDirectory) {
         if (const auto subfolder = folder.OpenSubfolder(entry.name)) {
@@ -33,7 +33,7 @@ bool DeleteFolderEntry(const platform::Folder& folder, const platform::Directory
         return folder.RemoveEmptySubfolder(entry.name);
     }
     folder.MakeFileWritable(entry.name);
-    return folder.DeleteFile(entry.name);
+    return folder.DeleteOneFile(entry.name);
 }
 
 bool DeleteDirectoryTree(const std::wstring& directory) {

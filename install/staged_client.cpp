@@ -189,7 +189,7 @@ bool DiscardSideFolder(const std::string& folder) {
             DeleteFolderEntry(*opened, entry);
         }
     }
-    opened->DeleteFile(kSideFolderMarker);
+    opened->DeleteOneFile(kSideFolderMarker);
     return platform::RemoveEmptyDirectory(platform::NarrowToWide(folder));
 }
 

@@ -47,7 +47,7 @@ public:
 
     // DeleteFileW: deletes the file `name`, or the link `name` itself (never its target, also
     // when that is a folder). A folder is not deleted.
-    bool DeleteFile(const std::string& name) const;
+    bool DeleteOneFile(const std::string& name) const;
 
     // RemoveDirectoryW: removes the empty subfolder `name`, or a link to a folder (the link, not
     // the target). False for anything else, a folder that is not empty included.

@@ -135,7 +135,7 @@ std::optional<Folder> Folder::OpenSubfolder(const std::string& name) const {
     return Folder(std::make_unique<Handle>(fd));
 }
 
-bool Folder::DeleteFile(const std::string& name) const {
+bool Folder::DeleteOneFile(const std::string& name) const {
     // unlink never removes a folder (EISDIR) and removes a link itself.
     return ::unlinkat(m_handle->folder.get(), name.c_str(), 0) == 0;
 }

@@ -150,9 +150,9 @@ TEST(FileOperations, ListingReportsLinksAndRemovalTakesOnlyEmptyFoldersOrLinks) 
     EXPECT_FALSE(platform::RemoveEmptyDirectory(LR"(D:\T)"));  // not empty
     EXPECT_FALSE(folder->RemoveEmptySubfolder("file link"));
     EXPECT_FALSE(folder->RemoveEmptySubfolder("file"));
-    EXPECT_FALSE(folder->DeleteFile("folder"));  // folders are not files
+    EXPECT_FALSE(folder->DeleteOneFile("folder"));  // folders are not files
     EXPECT_TRUE(folder->RemoveEmptySubfolder("folder link"));
-    EXPECT_TRUE(folder->DeleteFile("file link"));
+    EXPECT_TRUE(folder->DeleteOneFile("file link"));
     EXPECT_EQ(ReadHostFile(outside + "/keep.txt"), "keep");
     EXPECT_TRUE(platform::RemoveEmptyDirectory(LR"(D:\T\folder\)"));
     EXPECT_FALSE(HostPathExists(sandbox.Host(R"(D:\T\folder)")));
@@ -161,7 +161,7 @@ TEST(FileOperations, ListingReportsLinksAndRemovalTakesOnlyEmptyFoldersOrLinks) 
     ASSERT_EQ(::chmod((sandbox.Host(R"(D:\T)") + "/" + kGbkName).c_str(), 0444), 0);
     EXPECT_TRUE(folder->MakeFileWritable(kGbkName));
     EXPECT_EQ(ModeOf(sandbox.Host(R"(D:\T)") + "/" + kGbkName), 0644u);
-    EXPECT_TRUE(folder->DeleteFile(kGbkName));
+    EXPECT_TRUE(folder->DeleteOneFile(kGbkName));
     EXPECT_TRUE(folder->RemoveEmptySubfolder(kBackslashName));
     std::set<std::string> left;
     for (const auto& entry : fs::directory_iterator(sandbox.Host(R"(D:\T)"))) {
