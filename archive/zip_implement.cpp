@@ -178,13 +178,16 @@ bool CZipImplement::UnzipCurrentFile(unzFile archive, const char* destDir) {
 
 bool CZipImplement::UnzipCurrentFile(unzFile archive, platform::ExtractionTarget& target) {
     unz_file_info64 info{};
-    std::string name;
-    if (!ReadCurrentEntry(archive, info, name)) {
+    std::string stored;
+    if (!ReadCurrentEntry(archive, info, stored)) {
         return false;
     }
-    if (name.empty() || !EntryNameStaysInside(name)) {
+    // The name is checked as the text it stands for, in the form it is written under.
+    const std::optional<std::string> text = EntryNameAsText(stored, info.flag & kUtf8NameFlag);
+    if (!text || text->empty() || !EntryNameStaysInside(*text)) {
         return false;
     }
+    const std::string& name = *text;
     if (IsSeparator(name.back())) {
         return target.MakeFolders(name);  // a directory entry: no file
     }

@@ -75,7 +75,10 @@ public:
     bool UnzipAll(std::string zipPath, std::string destDir);
 
     // Extracts the archive's current entry below destDir: a name ending in "/" or "\" makes a
-    // directory, any other a file (its folders first, an existing file replaced). No link is
+    // directory, any other a file (its folders first, an existing file replaced). The name is
+    // written as the UTF-8 text that EntryNameAsText (archive/entry_name.h) reads from its bytes
+    // and the entry's UTF-8 flag; a name that is no text (a UTF-8 flag on bytes that are not
+    // UTF-8, bytes that are neither UTF-8 nor GBK) fails the entry. No link is
     // followed on the way: destDir, and every folder below it that the name passes through, must
     // be a directory (or missing, and then it is made). False, with nothing written for it, when
     // the name is empty or could lead outside destDir, or when destDir or one of those folders

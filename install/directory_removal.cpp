@@ -2,51 +2,47 @@
 
 #include "platform/directories.h"
 #include "platform/drive_roots.h"
-#include "platform/files.h"
 #include "platform/text.h"
 
 namespace {
 
-void DeleteEntries(const std::wstring& directory);
-
-// Removes one directory and what it holds; whether the directory itself is gone.
-bool DeleteTreeAt(const std::wstring& directory) {
-    DeleteEntries(directory);
-    return platform::RemoveEmptyDirectory(directory);
-}
-
-void DeleteEntries(const std::wstring& directory) {
-    const auto entries = platform::ListDirectory(directory);
+void DeleteEntries(const platform::Folder& folder) {
+    const auto entries = folder.List();
     if (!entries) {
         return;
     }
     for (const platform::DirectoryEntry& entry : *entries) {
-        if (entry.name == L"." || entry.name == L"..") {
-            continue;
-        }
-        // A trailing backslash on `directory` gives two in a row, which count as one.
-        const std::wstring path = directory + L"\\" + entry.name;
-        if (entry.isLink) {
-            // The link goes, never what it points to.
-            if (entry.isDirectory) {
-                platform::RemoveEmptyDirectory(path);
-            } else {
-                platform::DeleteOneFile(path);
-            }
-        } else if (entry.isDirectory) {
-            DeleteTreeAt(path);
-        } else {
-            platform::MakeFileWritable(path);
-            platform::DeleteOneFile(path);
+        if (entry.name != "." && entry.name != "..") {
+            DeleteFolderEntry(folder, entry);
         }
     }
 }
 
 }  // namespace
 
+bool DeleteFolderEntry(const platform::Folder& folder, const platform::DirectoryEntry& entry) {
+    if (entry.isLink) {
+        // The link goes, never what it points to.
+        return entry.isDirectory ? folder.RemoveEmptySubfolder(entry.name)
+                                 : folder.DeleteOneFile(entry.name);
+    }
+    if (entry.isDirectory) {
+        if (const auto subfolder = folder.OpenSubfolder(entry.name)) {
+            DeleteEntries(*subfolder);
+        }
+        return folder.RemoveEmptySubfolder(entry.name);
+    }
+    folder.MakeFileWritable(entry.name);
+    return folder.DeleteOneFile(entry.name);
+}
+
 bool DeleteDirectoryTree(const std::wstring& directory) {
-    if (platform::ReachesDriveRoot(platform::WideToNarrow(directory))) {
+    const std::string path = platform::WideToNarrow(directory);
+    if (platform::ReachesDriveRoot(path)) {
         return false;
     }
-    return DeleteTreeAt(directory);
+    if (const auto folder = platform::Folder::Open(path)) {
+        DeleteEntries(*folder);
+    }
+    return platform::RemoveEmptyDirectory(directory);
 }

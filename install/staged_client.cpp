@@ -1,5 +1,6 @@
 #include "install/staged_client.h"
 
+#include <algorithm>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -29,35 +30,34 @@ bool HasMarker(const std::string& folder) {
     return platform::EntryKindAt(Join(folder, kSideFolderMarker)) == EntryKind::RegularFile;
 }
 
-// The names in a folder, "." and ".." left out; nullopt when it cannot be read.
-std::optional<std::vector<std::string>> NamesIn(const std::string& folder) {
-    const auto entries = platform::ListDirectory(platform::NarrowToWide(folder));
-    if (!entries) {
-        return std::nullopt;
+// The entries of a folder, "." and ".." left out; nullopt when it cannot be read.
+std::optional<std::vector<platform::DirectoryEntry>> EntriesIn(const platform::Folder& folder) {
+    auto entries = folder.List();
+    if (entries) {
+        const auto dots = [](const platform::DirectoryEntry& entry) {
+            return entry.name == "." || entry.name == "..";
+        };
+        entries->erase(std::remove_if(entries->begin(), entries->end(), dots), entries->end());
     }
-    std::vector<std::string> names;
-    for (const platform::DirectoryEntry& entry : *entries) {
-        if (entry.name != L"." && entry.name != L"..") {
-            names.push_back(platform::WideToNarrow(entry.name));
-        }
-    }
-    return names;
+    return entries;
 }
 
-// Moves every entry of `from` into `to` except the names in `skip`; stops at the first that
-// cannot move.
+// Moves every entry of `from` into `to` under its own name except the names in `skip`; stops at
+// the first that cannot move. Names are the host's own: a name that is no text moves as well.
 bool MoveAllBut(const std::string& from, const std::string& to,
                 const std::vector<std::string>& skip) {
-    const auto names = NamesIn(from);
-    if (!names) {
+    const auto source = platform::Folder::Open(from);
+    const auto target = platform::Folder::Open(to);
+    const auto entries = source ? EntriesIn(*source) : std::nullopt;
+    if (!entries || !target) {
         return false;
     }
-    for (const std::string& name : *names) {
+    for (const platform::DirectoryEntry& entry : *entries) {
         bool skipped = false;
         for (const std::string& other : skip) {
-            skipped = skipped || platform::EqualsNoCase(name, other);
+            skipped = skipped || platform::EqualsNoCase(entry.name, other);
         }
-        if (!skipped && !platform::MoveEntry(Join(from, name), Join(to, name))) {
+        if (!skipped && !source->MoveEntryTo(entry.name, *target)) {
             return false;
         }
     }
@@ -179,23 +179,17 @@ bool DiscardSideFolder(const std::string& folder) {
     }
     // Everything but the marker first: a removal cut short leaves a folder that still carries
     // it, and a later run removes the rest.
-    const auto names = NamesIn(folder);
-    if (!names) {
+    const auto opened = platform::Folder::Open(folder);
+    const auto entries = opened ? EntriesIn(*opened) : std::nullopt;
+    if (!entries) {
         return false;
     }
-    for (const std::string& name : *names) {
-        const std::string path = Join(folder, name);
-        if (name == kSideFolderMarker) {
-            continue;
-        }
-        if (platform::EntryKindAt(path) == EntryKind::Directory) {
-            DeleteDirectoryTree(platform::NarrowToWide(path));
-        } else {
-            platform::MakeFileWritable(platform::NarrowToWide(path));
-            platform::DeleteOneFile(path);
+    for (const platform::DirectoryEntry& entry : *entries) {
+        if (entry.name != kSideFolderMarker) {
+            DeleteFolderEntry(*opened, entry);
         }
     }
-    platform::DeleteOneFile(Join(folder, kSideFolderMarker));
+    opened->DeleteOneFile(kSideFolderMarker);
     return platform::RemoveEmptyDirectory(platform::NarrowToWide(folder));
 }
 

@@ -7,13 +7,16 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <memory>
 
 #include "platform/paths.h"
+#include "platform/posix_io.h"
 #include "platform/text.h"
 
 namespace platform {
 namespace {
+
+// Read access for listing; O_NOFOLLOW: a link in the folder's place fails the open.
+constexpr int kFolderOpenFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
 struct DirCloser {
     void operator()(DIR* dir) const { ::closedir(dir); }
@@ -22,7 +25,7 @@ using DirPointer = std::unique_ptr<DIR, DirCloser>;
 
 DirectoryEntry EntryOf(int dirFd, const char* name) {
     DirectoryEntry entry;
-    entry.name = NarrowToWide(name);
+    entry.name = name;
     struct stat info;
     if (::fstatat(dirFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
         return entry;
@@ -37,15 +40,76 @@ DirectoryEntry EntryOf(int dirFd, const char* name) {
     return entry;
 }
 
+// The empty folder `name` in the folder `dirFd` (AT_FDCWD: a path), or a link there to a folder.
+bool RemoveEmptyFolderAt(int dirFd, const char* name) {
+    struct stat info;
+    if (::fstatat(dirFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+        return false;
+    }
+    if (S_ISLNK(info.st_mode)) {
+        struct stat target;
+        if (::fstatat(dirFd, name, &target, 0) != 0 || !S_ISDIR(target.st_mode)) {
+            errno = ENOTDIR;
+            return false;
+        }
+        return ::unlinkat(dirFd, name, 0) == 0;
+    }
+    return ::unlinkat(dirFd, name, AT_REMOVEDIR) == 0;
+}
+
+// Renames `from` in the folder `fromDir` to `to` in `toDir` (AT_FDCWD: paths), never replacing.
+bool RenameNoReplace(int fromDir, const char* from, int toDir, const char* to) {
+    if (::renameat2(fromDir, from, toDir, to, RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return false;
+    }
+    // A file system without the no-replace rename: look first. A plain rename would put a folder
+    // over an empty folder, or a file over a file.
+    struct stat info;
+    if (::fstatat(toDir, to, &info, AT_SYMLINK_NOFOLLOW) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return ::renameat(fromDir, from, toDir, to) == 0;
+}
+
 }  // namespace
 
-std::optional<std::vector<DirectoryEntry>> ListDirectory(std::wstring_view windowsDirectory) {
-    const auto hostPath = ToHostPath(WideToNarrow(windowsDirectory));
+struct Folder::Handle {
+    explicit Handle(int fd) : folder(fd) {}
+    Descriptor folder;
+};
+
+std::optional<Folder> Folder::Open(std::string_view windowsPath) {
+    const auto hostPath = ToHostPath(windowsPath);
     if (!hostPath) {
+        errno = ENOENT;
         return std::nullopt;
     }
-    const DirPointer dir(::opendir(hostPath->c_str()));
+    const int fd = ::open(hostPath->c_str(), kFolderOpenFlags);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    return Folder(std::make_unique<Handle>(fd));
+}
+
+Folder::Folder(std::unique_ptr<Handle> handle) : m_handle(std::move(handle)) {}
+Folder::Folder(Folder&& other) noexcept = default;
+Folder& Folder::operator=(Folder&& other) noexcept = default;
+Folder::~Folder() = default;
+
+std::optional<std::vector<DirectoryEntry>> Folder::List() const {
+    const int folder = m_handle->folder.get();
+    // The listing takes a descriptor of its own, so that the folder stays held for the entries.
+    const int listed = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listed < 0) {
+        return std::nullopt;
+    }
+    const DirPointer dir(::fdopendir(listed));
     if (!dir) {
+        ::close(listed);
         return std::nullopt;
     }
     std::vector<DirectoryEntry> entries;
@@ -55,7 +119,7 @@ std::optional<std::vector<DirectoryEntry>> ListDirectory(std::wstring_view windo
         if (found == nullptr) {
             break;
         }
-        entries.push_back(EntryOf(::dirfd(dir.get()), found->d_name));
+        entries.push_back(EntryOf(folder, found->d_name));
     }
     if (errno != 0) {
         return std::nullopt;
@@ -63,21 +127,35 @@ std::optional<std::vector<DirectoryEntry>> ListDirectory(std::wstring_view windo
     return entries;
 }
 
+std::optional<Folder> Folder::OpenSubfolder(const std::string& name) const {
+    const int fd = ::openat(m_handle->folder.get(), name.c_str(), kFolderOpenFlags);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    return Folder(std::make_unique<Handle>(fd));
+}
+
+bool Folder::DeleteOneFile(const std::string& name) const {
+    // unlink never removes a folder (EISDIR) and removes a link itself.
+    return ::unlinkat(m_handle->folder.get(), name.c_str(), 0) == 0;
+}
+
+bool Folder::RemoveEmptySubfolder(const std::string& name) const {
+    return RemoveEmptyFolderAt(m_handle->folder.get(), name.c_str());
+}
+
+bool Folder::MakeFileWritable(const std::string& name) const {
+    return AddOwnerWriteAt(m_handle->folder.get(), name.c_str());
+}
+
+bool Folder::MoveEntryTo(const std::string& name, const Folder& to) const {
+    return RenameNoReplace(m_handle->folder.get(), name.c_str(), to.m_handle->folder.get(),
+                           name.c_str());
+}
+
 bool RemoveEmptyDirectory(std::wstring_view windowsDirectory) {
     const auto hostPath = ToHostPath(WideToNarrow(windowsDirectory));
-    struct stat info;
-    if (!hostPath || ::lstat(hostPath->c_str(), &info) != 0) {
-        return false;
-    }
-    if (S_ISLNK(info.st_mode)) {
-        struct stat target;
-        if (::stat(hostPath->c_str(), &target) != 0 || !S_ISDIR(target.st_mode)) {
-            errno = ENOTDIR;
-            return false;
-        }
-        return ::unlink(hostPath->c_str()) == 0;
-    }
-    return ::rmdir(hostPath->c_str()) == 0;
+    return hostPath && RemoveEmptyFolderAt(AT_FDCWD, hostPath->c_str());
 }
 
 EntryKind EntryKindAt(std::string_view windowsPath) {
@@ -102,21 +180,7 @@ bool MoveEntry(std::string_view from, std::string_view to) {
         errno = ENOENT;
         return false;
     }
-    if (::renameat2(AT_FDCWD, hostFrom->c_str(), AT_FDCWD, hostTo->c_str(), RENAME_NOREPLACE) ==
-        0) {
-        return true;
-    }
-    if (errno != EINVAL && errno != ENOSYS) {
-        return false;
-    }
-    // A file system without the no-replace rename: look first. A plain rename would put a folder
-    // over an empty folder, or a file over a file.
-    struct stat info;
-    if (::lstat(hostTo->c_str(), &info) == 0) {
-        errno = EEXIST;
-        return false;
-    }
-    return ::rename(hostFrom->c_str(), hostTo->c_str()) == 0;
+    return RenameNoReplace(AT_FDCWD, hostFrom->c_str(), AT_FDCWD, hostTo->c_str());
 }
 
 }  // namespace platform

@@ -231,13 +231,7 @@ bool DeleteOneFile(std::wstring_view windowsPath) {
 
 bool MakeFileWritable(std::wstring_view windowsPath) {
     const auto hostPath = WideToHostPath(windowsPath);
-    struct stat info;
-    if (!hostPath || ::lstat(hostPath->c_str(), &info) != 0 || S_ISLNK(info.st_mode)) {
-        return false;
-    }
-    // No-follow, so that a link swapped in meanwhile does not pass the change to its target.
-    return ::fchmodat(AT_FDCWD, hostPath->c_str(), (info.st_mode & 07777) | S_IWUSR,
-                      AT_SYMLINK_NOFOLLOW) == 0;
+    return hostPath && AddOwnerWriteAt(AT_FDCWD, hostPath->c_str());
 }
 
 FilePointer OpenFileStream(std::string_view windowsPath, const char* mode) {

@@ -5,6 +5,7 @@
 // POSIX. Wide strings are std::wstring. Both directions use one and the same encoding, so any
 // valid narrow text survives a round trip unchanged.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,12 @@ bool IsValidUtf8(std::string_view bytes);
 // POSIX): every byte sequence stands for a character, so the text survives a round trip through
 // wide strings unchanged.
 bool IsValidNarrowText(std::string_view bytes);
+
+// GBK text (code page 936, what Windows in Chinese writes as its ANSI code page) as wide text:
+// iconv on POSIX, MultiByteToWideChar(936) with invalid characters refused on Windows. nullopt
+// when the bytes are no GBK text (a byte sequence that stands for no character, or one cut short
+// at the end); nothing is replaced or skipped.
+std::optional<std::wstring> GbkToWide(std::string_view gbk);
 
 // True when `text` begins with `prefix`, ASCII letters compared without regard to case, as
 // Windows compares drive letters, URL schemes and command words.

@@ -1,6 +1,11 @@
 #include "platform/text.h"
 
+#include <iconv.h>
+
+#include <cerrno>
 #include <cstdint>
+#include <memory>
+#include <type_traits>
 
 namespace platform {
 namespace {
@@ -67,6 +72,11 @@ void AppendUtf8(std::string& out, char32_t c) {
     }
 }
 
+struct IconvCloser {
+    void operator()(iconv_t converter) const { ::iconv_close(converter); }
+};
+using IconvHandle = std::unique_ptr<std::remove_pointer_t<iconv_t>, IconvCloser>;
+
 void AppendWide(std::wstring& out, char32_t c) {
     if constexpr (sizeof(wchar_t) == 2) {
         if (c >= 0x10000) {
@@ -125,6 +135,28 @@ bool IsValidUtf8(std::string_view bytes) {
 
 bool IsValidNarrowText(std::string_view bytes) {
     return IsValidUtf8(bytes);
+}
+
+std::optional<std::wstring> GbkToWide(std::string_view gbk) {
+    const iconv_t opened = ::iconv_open("UTF-8", "CP936");
+    if (opened == reinterpret_cast<iconv_t>(-1)) {
+        return std::nullopt;  // the host has no GBK table
+    }
+    const IconvHandle converter(opened);
+    // No character's UTF-8 form is longer than three bytes for each of its GBK bytes.
+    std::string utf8(gbk.size() * 3 + 1, '\0');
+    char* in = const_cast<char*>(gbk.data());
+    size_t inLeft = gbk.size();
+    char* out = utf8.data();
+    size_t outLeft = utf8.size();
+    // Without //IGNORE or //TRANSLIT, iconv stops at the first byte sequence that is no GBK
+    // character (EILSEQ) or that ends cut short (EINVAL).
+    if (::iconv(converter.get(), &in, &inLeft, &out, &outLeft) == static_cast<size_t>(-1) ||
+        inLeft != 0) {
+        return std::nullopt;
+    }
+    utf8.resize(utf8.size() - outLeft);
+    return NarrowToWide(utf8);
 }
 
 }  // namespace platform

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <set>
 
 #include "config/config_store.h"
 #include "net/partial_download.h"
@@ -162,6 +163,35 @@ TEST(InstallRuns, OutdatedInstallationIsReplacedOnItsOwnDrive) {
     ASSERT_TRUE(RecordFromText(saved, ReadHostFile(dir + "/config.zorv")));
     EXPECT_EQ(saved.version(), "1.0");
     EXPECT_EQ(WaitForGameNote(dir), dir);
+}
+
+// An installation an older launcher left with names as its archive stored them (GBK bytes, no
+// text in UTF-8), and a client packed on Windows in Chinese: the old entries all go, the new
+// names are UTF-8, and no side folder is left behind.
+TEST(InstallRuns, AnUpdateReplacesOldNamesInAnyEncodingAndWritesGbkNamesAsUtf8) {
+    FlowHarness h;
+    InstallCurrentClient(h, "D:", "0.9");
+    const std::string dir = h.Host(R"(D:\Tolbe)");
+    WriteHostFile(dir + "/\xD3\xCE\xCF\xB7/\xB5\xD8\xCD\xBC.txt", "old map");  // 游戏/地图.txt
+    WriteHostFile(dir + "/\xB6\xC1\xC8\xA1.txt", "old notes");                 // 读取.txt
+    h.Publish(ServerRecord("1.0"));
+    TempDir packed;
+    WriteZip(packed.Join("c.zip"), {{"tolbe.exe", kGameScript, 0100755},
+                                    {"\xD3\xCE\xCF\xB7/\xB5\xD8\xCD\xBC.txt", kMapData}});
+    h.server.SetArchive(200, ReadHostFile(packed.Join("c.zip")));
+    h.Open();
+
+    ASSERT_TRUE(h.TickUntil([&] { return h.view.endDialogCalls > 0; }));
+    EXPECT_TRUE(h.view.boxes.empty());
+    EXPECT_EQ(WaitForGameNote(dir), dir);
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(h.Host(R"(D:\)"))) {
+        names.insert(entry.path().lexically_relative(h.Host(R"(D:\)")).string());
+    }
+    EXPECT_EQ(names, (std::set<std::string>{"Tolbe", "Tolbe/config.zorv", "Tolbe/started.txt",
+                                            "Tolbe/tolbe.exe", "Tolbe/vasktolbe.exe", "Tolbe/游戏",
+                                            "Tolbe/游戏/地图.txt"}));
+    EXPECT_EQ(ReadHostFile(dir + "/游戏/地图.txt"), kMapData);
 }
 
 TEST(InstallRuns, VersionsCompareByteForByte) {

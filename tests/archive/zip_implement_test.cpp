@@ -325,6 +325,72 @@ TEST(ZipImplementNames, ANameWithANulByteIsRefused) {
     EXPECT_FALSE(tolbe_test::HostPathExists(run.Target("game.exe")));
 }
 
+// Names are written as UTF-8 text: GBK bytes (from a zip tool on Windows in Chinese, which sets
+// no UTF-8 flag) are read as GBK before any separator or name check; UTF-8 stays as it is.
+TEST(ZipImplementNames, NamesBecomeUtf8TextWhateverTheArchiveStores) {
+    using Written = std::map<std::string, std::string>;
+    const struct {
+        const char* what;
+        std::string stored;
+        bool utf8Flag;
+        Written written;  // besides inside.txt
+    } cases[] = {
+        {"GBK, no flag", "\xB6\xC1\xC8\xA1.txt", false, {{"读取.txt", "data"}}},
+        {"GBK folders, no flag",
+         "\xD3\xCE\xCF\xB7/\xCA\xFD\xBE\xDD/\xB5\xD8\xCD\xBC.txt",
+         false,
+         {{"游戏", "<dir>"}, {"游戏/数据", "<dir>"}, {"游戏/数据/地图.txt", "data"}}},
+        {"GBK folder entry", "\xD3\xCE\xCF\xB7/", false, {{"游戏", "<dir>"}}},
+        {"GBK second byte 0x5C", "\x81\x5C.txt", false, {{"乗.txt", "data"}}},
+        {"UTF-8, no flag", "读取.txt", false, {{"读取.txt", "data"}}},
+        {"UTF-8, flag", "数据/读取.txt", true, {{"数据", "<dir>"}, {"数据/读取.txt", "data"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FreshRun run;
+        ZipEntry entry{c.stored, c.stored.back() == '/' ? "" : "data"};
+        entry.utf8Flag = c.utf8Flag;
+        tolbe_test::WriteZip(run.Archive(), {{"inside.txt", "fine"}, entry});
+        EXPECT_EQ(run.Extract(), CZipImplement::kDone);
+        Written expected = c.written;
+        expected["inside.txt"] = "fine";
+        EXPECT_EQ(Tree(run.Target()), expected);
+    }
+}
+
+// A name that is no text, or whose text is no safe name, fails the run like a damaged entry;
+// the checks apply to the decoded text.
+TEST(ZipImplementNames, NamesThatAreNoTextOrNoSafeNameAreRefused) {
+    const struct {
+        const char* what;
+        std::string stored;
+        bool utf8Flag;
+    } cases[] = {
+        {"GBK under the UTF-8 flag", "\xB6\xC1\xC8\xA1.txt", true},
+        {"neither UTF-8 nor GBK", "\xFF\xFE.txt", false},
+        {"GBK cut short", "evil\xB6", false},
+        {"GBK climbing out", "\xB6\xC1/../../evil.txt", false},
+        {"GBK with a drive colon", "\xB6\xC1:evil.txt", false},
+        {"GBK rooted", "/\xB6\xC1.txt", false},
+        {"a tab", "a\tevil.txt", false},
+        {"a line break", "evil\n.txt", true},
+        {"DEL", "evil\x7F.txt", false},
+        {"a C1 control", "evil\xC2\x85.txt", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FreshRun run;
+        ZipEntry entry{c.stored, "evil"};
+        entry.utf8Flag = c.utf8Flag;
+        tolbe_test::WriteZip(run.Archive(), {{"inside.txt", "fine"}, entry});
+        EXPECT_EQ(run.Extract(), CZipImplement::kFailed);
+        EXPECT_EQ(Tree(run.drives.Root('D')),
+                  (std::map<std::string, std::string>{{"Client.zip", ReadHostFile(run.Archive())},
+                                                      {"Tolbe", "<dir>"},
+                                                      {"Tolbe/inside.txt", "fine"}}));
+    }
+}
+
 // Names of 512 bytes and more are read whole and written under their full path.
 TEST(ZipImplementNames, LongNamesAreWrittenUnderTheirFullPath) {
     for (const size_t length : {511u, 512u, 513u, 1000u}) {

@@ -90,6 +90,26 @@ TEST(DirectoryRemoval, LinksInsideAreRemovedAsLinksAndNeverFollowed) {
     EXPECT_EQ(ReadHostFile(outside + "/sub/deep.txt"), "deep");
 }
 
+// Whatever names an older launcher or another program left: bytes that are no UTF-8 (GBK names
+// of an archive extracted as they were stored) and names holding "\", which a Windows-form path
+// would read as separators, "..\.." climbing out of the tree included.
+TEST(DirectoryRemoval, EntriesAreRemovedWhateverTheirNamesBytes) {
+    tolbe_test::SandboxDrives sandbox("D");
+    const std::string tolbe = sandbox.Host(R"(D:\Tolbe)");
+    const std::string gbkFolder = tolbe + "/\xD3\xCE\xCF\xB7";        // 游戏 in GBK
+    WriteReadOnly(gbkFolder + "/\xB5\xD8\xCD\xBC.txt", "map", 0444);  // 地图.txt
+    WriteHostFile(tolbe + "/\xFF\xFE", "neither UTF-8 nor GBK");
+    WriteHostFile(tolbe + "/" + R"(..\..\victim.txt)", "planted");
+    WriteHostFile(tolbe + "/" + R"(sub\file.txt)", "backslash");
+    WriteHostFile(sandbox.Host(R"(D:\victim.txt)"), "keep");
+    fs::create_directory_symlink(sandbox.base(), gbkFolder + "/\xB6\xC1");
+
+    EXPECT_TRUE(DeleteDirectoryTree(LR"(D:\Tolbe\)"));
+    EXPECT_FALSE(HostPathExists(tolbe));
+    EXPECT_EQ(ReadHostFile(sandbox.Host(R"(D:\victim.txt)")), "keep");
+    EXPECT_TRUE(HostPathExists(sandbox.base() + "/D"));
+}
+
 TEST(DirectoryRemoval, PathsThatReachADriveRootAreRefused) {
     tolbe_test::TempDir temp;
     platform::HostFacts facts;

@@ -54,6 +54,15 @@ void StageNewClient(const tolbe_test::SandboxDrives& drives) {
     WriteHostFile(drives.Host(R"(D:\Tolbe.tolbe-new\config.zorv)"), NewConfig());
 }
 
+// Entries whose names are no text (GBK names an older launcher extracted as the archive stored
+// them) or hold a "\", as older launchers and other programs leave them on disk.
+void AddEntriesWithHostNames(const std::string& hostFolder) {
+    WriteHostFile(hostFolder + "/\xB6\xC1\xC8\xA1.txt", "gbk file");  // 读取.txt
+    WriteHostFile(hostFolder + "/\xD3\xCE\xCF\xB7/\xB5\xD8\xCD\xBC.txt", "gbk folder");
+    WriteHostFile(hostFolder + "/" + R"(data\map.txt)", "backslash");
+    ASSERT_EQ(::chmod((hostFolder + "/\xB6\xC1\xC8\xA1.txt").c_str(), 0444), 0);
+}
+
 void InstallOldClient(const tolbe_test::SandboxDrives& drives) {
     WriteHostFile(drives.Host(R"(D:\Tolbe\tolbe.exe)"), "old game");
     WriteHostFile(drives.Host(R"(D:\Tolbe\data\map.txt)"), "old map");
@@ -79,8 +88,10 @@ TEST_F(StagedClient, AFreshInstallationBecomesTheClientDirectoryWithoutTheMarker
     EXPECT_FALSE(HostPathExists(Host(kStaging)));
 }
 
+// Entries of any name go: the backup folder is removed with them.
 TEST_F(StagedClient, AnUpdateReplacesEverythingButTheLauncherCopy) {
     InstallOldClient(drives);
+    AddEntriesWithHostNames(Host(kClientDir));
     StageNewClient(drives);
     ASSERT_TRUE(ReplaceClientWithStaged(kClientDir, true, kLauncherCopy));
     EXPECT_EQ(FilesBelow(Host(kClientDir)),
@@ -92,6 +103,19 @@ TEST_F(StagedClient, AnUpdateReplacesEverythingButTheLauncherCopy) {
     // The staging folder keeps only its marker; the caller discards it.
     EXPECT_TRUE(DiscardSideFolder(kStaging));
     EXPECT_EQ(FilesBelow(Host(R"(D:\)")).size(), 4u);
+}
+
+TEST_F(StagedClient, SideFoldersAreRemovedWhateverTheNamesInThem) {
+    for (const char* folder : {kStaging, R"(D:\Tolbe.tolbe-old)"}) {
+        SCOPED_TRACE(folder);
+        ASSERT_TRUE(PrepareSideFolder(folder));
+        AddEntriesWithHostNames(Host(folder));
+        ASSERT_TRUE(PrepareSideFolder(folder));  // a leftover is made anew
+        EXPECT_EQ(FilesBelow(Host(folder)).size(), 1u);
+        AddEntriesWithHostNames(Host(folder));
+        EXPECT_TRUE(DiscardSideFolder(folder));
+        EXPECT_FALSE(HostPathExists(Host(folder)));
+    }
 }
 
 TEST(StagedClientRefusals, RefusalsLeaveBothFoldersAsTheyWere) {
@@ -128,6 +152,7 @@ TEST(StagedClientRefusals, RefusalsLeaveBothFoldersAsTheyWere) {
 TEST(StagedClientRollBack, ARenameThatFailsHalfWayPutsEverythingBack) {
     const tolbe_test::SandboxDrives drives("D");
     InstallOldClient(drives);
+    AddEntriesWithHostNames(drives.Host(kClientDir));  // they go back too
     StageNewClient(drives);
     WriteHostFile(drives.Host(R"(D:\Tolbe.tolbe-new\locked\x.txt)"), "new");
     ASSERT_EQ(::chmod(drives.Host(R"(D:\Tolbe.tolbe-new\locked)").c_str(), 0555), 0);

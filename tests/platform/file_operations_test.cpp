@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <map>
+#include <set>
 
 #include "platform/directories.h"
 #include "platform/files.h"
@@ -109,6 +111,10 @@ TEST(FileOperations, DeleteAndMakeWritableNeverReachThroughALink) {
     EXPECT_FALSE(platform::DeleteOneFile(R"(D:\file.txt)"));  // already gone
 }
 
+// Names a Windows-form path cannot carry: bytes that are no UTF-8 (GBK 读取), and a "\".
+const std::string kGbkName = "\xB6\xC1\xC8\xA1.txt";
+const std::string kBackslashName = R"(..\..\outside.txt)";
+
 TEST(FileOperations, ListingReportsLinksAndRemovalTakesOnlyEmptyFoldersOrLinks) {
     tolbe_test::SandboxDrives sandbox("D");
     const std::string outside = sandbox.base() + "/outside";
@@ -118,29 +124,72 @@ TEST(FileOperations, ListingReportsLinksAndRemovalTakesOnlyEmptyFoldersOrLinks) 
     fs::create_directory_symlink(outside, sandbox.Host(R"(D:\T\folder link)"));
     fs::create_symlink(outside + "/keep.txt", sandbox.Host(R"(D:\T\file link)"));
     fs::create_symlink(outside + "/gone", sandbox.Host(R"(D:\T\dangling)"));
+    WriteHostFile(sandbox.Host(R"(D:\T)") + "/" + kGbkName, "gbk");
+    fs::create_directory(sandbox.Host(R"(D:\T)") + "/" + kBackslashName);
 
-    const auto entries = platform::ListDirectory(LR"(D:\T\)");
+    const auto folder = platform::Folder::Open(R"(D:\T\)");
+    ASSERT_TRUE(folder);
+    const auto entries = folder->List();
     ASSERT_TRUE(entries);
-    std::map<std::wstring, std::pair<bool, bool>> seen;  // name -> (isDirectory, isLink)
+    std::map<std::string, std::pair<bool, bool>> seen;  // name -> (isDirectory, isLink)
     for (const auto& entry : *entries) {
         seen[entry.name] = {entry.isDirectory, entry.isLink};
     }
-    const std::map<std::wstring, std::pair<bool, bool>> expected = {
-        {L".", {true, false}},        {L"..", {true, false}},         {L"file", {false, false}},
-        {L"folder", {true, false}},   {L"folder link", {true, true}}, {L"file link", {false, true}},
-        {L"dangling", {false, true}},
+    const std::map<std::string, std::pair<bool, bool>> expected = {
+        {".", {true, false}},        {"..", {true, false}},         {"file", {false, false}},
+        {"folder", {true, false}},   {"folder link", {true, true}}, {"file link", {false, true}},
+        {"dangling", {false, true}}, {kGbkName, {false, false}},    {kBackslashName, {true, false}},
     };
     EXPECT_EQ(seen, expected);
-    EXPECT_FALSE(platform::ListDirectory(LR"(D:\T\file)"));
-    EXPECT_FALSE(platform::ListDirectory(LR"(D:\none)"));
+    EXPECT_FALSE(platform::Folder::Open(R"(D:\T\file)"));
+    EXPECT_FALSE(platform::Folder::Open(R"(D:\none)"));
+    EXPECT_FALSE(platform::Folder::Open(R"(D:\T\folder link)"));  // never entered
+    EXPECT_FALSE(folder->OpenSubfolder("folder link"));
+    EXPECT_TRUE(folder->OpenSubfolder(kBackslashName));
 
     EXPECT_FALSE(platform::RemoveEmptyDirectory(LR"(D:\T)"));  // not empty
-    EXPECT_FALSE(platform::RemoveEmptyDirectory(LR"(D:\T\file link)"));
-    EXPECT_FALSE(platform::RemoveEmptyDirectory(LR"(D:\T\file)"));
-    EXPECT_TRUE(platform::RemoveEmptyDirectory(LR"(D:\T\folder link)"));
+    EXPECT_FALSE(folder->RemoveEmptySubfolder("file link"));
+    EXPECT_FALSE(folder->RemoveEmptySubfolder("file"));
+    EXPECT_FALSE(folder->DeleteOneFile("folder"));  // folders are not files
+    EXPECT_TRUE(folder->RemoveEmptySubfolder("folder link"));
+    EXPECT_TRUE(folder->DeleteOneFile("file link"));
     EXPECT_EQ(ReadHostFile(outside + "/keep.txt"), "keep");
     EXPECT_TRUE(platform::RemoveEmptyDirectory(LR"(D:\T\folder\)"));
     EXPECT_FALSE(HostPathExists(sandbox.Host(R"(D:\T\folder)")));
+
+    // Names that are no text, or hold a "\", reach exactly their own entry.
+    ASSERT_EQ(::chmod((sandbox.Host(R"(D:\T)") + "/" + kGbkName).c_str(), 0444), 0);
+    EXPECT_TRUE(folder->MakeFileWritable(kGbkName));
+    EXPECT_EQ(ModeOf(sandbox.Host(R"(D:\T)") + "/" + kGbkName), 0644u);
+    EXPECT_TRUE(folder->DeleteOneFile(kGbkName));
+    EXPECT_TRUE(folder->RemoveEmptySubfolder(kBackslashName));
+    std::set<std::string> left;
+    for (const auto& entry : fs::directory_iterator(sandbox.Host(R"(D:\T)"))) {
+        left.insert(entry.path().filename().string());
+    }
+    EXPECT_EQ(left, (std::set<std::string>{"dangling", "file"}));
+}
+
+TEST(FileOperations, EntriesMoveBetweenFoldersByTheirHostNamesAndNeverReplace) {
+    tolbe_test::SandboxDrives sandbox("D");
+    WriteHostFile(sandbox.Host(R"(D:\from)") + "/" + kGbkName, "gbk");
+    WriteHostFile(sandbox.Host(R"(D:\from)") + "/" + kBackslashName, "backslash");
+    WriteHostFile(sandbox.Host(R"(D:\from\taken)"), "new");
+    WriteHostFile(sandbox.Host(R"(D:\to\taken)"), "old");
+    const auto from = platform::Folder::Open(R"(D:\from)");
+    const auto to = platform::Folder::Open(R"(D:\to)");
+    ASSERT_TRUE(from && to);
+
+    EXPECT_TRUE(from->MoveEntryTo(kGbkName, *to));
+    EXPECT_TRUE(from->MoveEntryTo(kBackslashName, *to));
+    EXPECT_EQ(ReadHostFile(sandbox.Host(R"(D:\to)") + "/" + kGbkName), "gbk");
+    EXPECT_EQ(ReadHostFile(sandbox.Host(R"(D:\to)") + "/" + kBackslashName), "backslash");
+    EXPECT_FALSE(HostPathExists(sandbox.base() + "/outside.txt"));
+    errno = 0;
+    EXPECT_FALSE(from->MoveEntryTo("taken", *to));
+    EXPECT_EQ(errno, EEXIST);
+    EXPECT_EQ(ReadHostFile(sandbox.Host(R"(D:\to\taken)")), "old");
+    EXPECT_FALSE(from->MoveEntryTo("missing", *to));
 }
 
 TEST(FileOperations, FileStreamsOpenWindowsPaths) {

@@ -17,8 +17,9 @@ struct ZipCloser {
 };
 using ZipHandle = std::unique_ptr<std::remove_pointer_t<zipFile>, ZipCloser>;
 
-constexpr unsigned long kMadeOnDos = 0x0014;   // MS-DOS, zip 2.0
-constexpr unsigned long kMadeOnUnix = 0x0314;  // Unix, zip 2.0
+constexpr unsigned long kMadeOnDos = 0x0014;    // MS-DOS, zip 2.0
+constexpr unsigned long kMadeOnUnix = 0x0314;   // Unix, zip 2.0
+constexpr unsigned long kUtf8Flag = 1ul << 11;  // general-purpose bit 11: the name is UTF-8
 
 void Check(int result, const std::string& what, const std::string& hostPath) {
     if (result != ZIP_OK) {
@@ -44,8 +45,8 @@ void WriteZip(const std::string& hostPath, const std::vector<ZipEntry>& entries,
         Check(zipOpenNewFileInZip4_64(zip.get(), entry.name.c_str(), &info, nullptr, 0, nullptr, 0,
                                       nullptr, method, Z_DEFAULT_COMPRESSION, raw ? 1 : 0,
                                       -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0,
-                                      entry.unixMode != 0 ? kMadeOnUnix : kMadeOnDos, 0,
-                                      forceZip64 ? 1 : 0),
+                                      entry.unixMode != 0 ? kMadeOnUnix : kMadeOnDos,
+                                      entry.utf8Flag ? kUtf8Flag : 0, forceZip64 ? 1 : 0),
               "opening " + entry.name, hostPath);
         if (!entry.data.empty()) {
             Check(zipWriteInFileInZip(zip.get(), entry.data.data(),

@@ -11,12 +11,16 @@
 namespace tolbe_test {
 
 struct ZipEntry {
-    std::string name;  // as stored; a name ending in '/' is a directory entry
+    std::string
+        name;  // the bytes stored, in any encoding; a name ending in '/' is a directory entry
     std::string data;
     // st_mode (type and permission bits) of an entry made on Unix, e.g. 0100755; 0 stores no
     // Unix attributes (the entry is marked as made on MS-DOS).
     unsigned unixMode = 0;
     bool stored = false;  // no compression, so that the data's bytes stand as they are
+    // Sets the entry's UTF-8 flag (general-purpose bit 11), which tells that the name is UTF-8.
+    // Clear, as most zip tools on Windows write it: the name is in the packer's code page.
+    bool utf8Flag = false;
     // Declares this uncompressed size in the archive instead of the data's real size (the entry
     // is then stored): an entry whose data ends early.
     std::optional<uint64_t> declaredSize = std::nullopt;
