@@ -111,6 +111,12 @@ void LauncherSandbox::PublishClient(const std::string& version) {
     PublishRecord(version);
 }
 
+void LauncherSandbox::RouteHost(const std::string& host, int loopbackPort) {
+    WriteHostFile(m_profile, ReadHostFile(m_profile) + "host " + host + ":" +
+                                 std::to_string(kHttpPort) +
+                                 " 127.0.0.1:" + std::to_string(loopbackPort) + "\n");
+}
+
 void LauncherSandbox::PublishRecord(const std::string& version) {
     site.Serve(NoticePath(), 200, RecordToText(ServerRecord(version)));
 }

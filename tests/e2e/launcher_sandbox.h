@@ -44,6 +44,10 @@ public:
     // Publishes client `version`: its archive as /Client.zip and its record as /vaskpc.txt.
     void PublishClient(const std::string& version);
 
+    // Connections to host:80 go to the loopback port from now on (a host line of the profile
+    // read by the launchers started afterwards).
+    void RouteHost(const std::string& host, int loopbackPort);
+
     // Publishes only the record of client `version`; the archive stays as it is.
     void PublishRecord(const std::string& version);
 
