@@ -26,6 +26,11 @@ int main(int argc, char** argv) {
     }
     qputenv("QT_QPA_PLATFORM", "xcb");
     qputenv("DISPLAY", display->name().c_str());
+    qunsetenv("WAYLAND_DISPLAY");
+    qputenv("XDG_RUNTIME_DIR", temp.path().c_str());
+    // No session bus: the tests stay away from the desktop session of whoever runs them, and the
+    // bus library never tries to start one (a failed start leaks memory).
+    qputenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + temp.Join("no-bus")).c_str());
     int result = 0;
     {
         QApplication application(argc, argv);
