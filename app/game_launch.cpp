@@ -3,6 +3,7 @@
 // ended.
 
 #include "app/install_flow.h"
+#include "app/launcher_icon.h"
 #include "app/zorv_downloader_app.h"
 #include "config/file_helpers.h"
 #include "install/desktop_shortcut.h"
@@ -44,8 +45,8 @@ bool InstallFlow::LaunchGame() {
 }
 
 void InstallFlow::CopyLauncherAndCreateShortcut() {
-    const std::string copyPath =
-        m_installDrive + "\\" + m_app.m_serverRecord.client_dir() + "\\" + kLauncherCopyName;
+    const std::string clientDir = m_installDrive + "\\" + m_app.m_serverRecord.client_dir() + "\\";
+    const std::string copyPath = clientDir + kLauncherCopyName;
     const std::string modulePath = platform::GetModuleFileName();
     if (!platform::EqualsNoCase(modulePath, copyPath)) {
         if (platform::PathExists(modulePath)) {
@@ -63,5 +64,12 @@ void InstallFlow::CopyLauncherAndCreateShortcut() {
     if (!platform::PathExists(copyPath) && platform::PathExists(modulePath)) {
         target = modulePath;
     }
-    CreateDesktopShortcut(ToWide(target), kShortcutName);
+    // Desktops draw the shortcut's icon from a picture file, not from the program: the icon goes
+    // beside the copy, written anew (through a temporary file, never through a link) each time.
+    const std::string iconPath = clientDir + kLauncherIconName;
+    std::wstring iconPicture;
+    if (platform::ReplaceFile(iconPath, LauncherIconPng())) {
+        iconPicture = ToWide(iconPath);
+    }
+    CreateDesktopShortcut(ToWide(target), kShortcutName, iconPicture);
 }

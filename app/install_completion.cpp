@@ -27,7 +27,7 @@ bool InstallFlow::CompleteInstallation() {
         return false;
     }
     const bool isInstallation = IsLauncherInstallation(clientDir + "\\", server.client_exe());
-    if (!ReplaceClientWithStaged(clientDir, isInstallation, kLauncherCopyName)) {
+    if (!ReplaceClientWithStaged(clientDir, isInstallation, kLauncherOwnFiles)) {
         WriteDiagnosticLine("the new client cannot replace " + clientDir +
                             " (a file in use, or the name is taken by something that is not "
                             "an installation); the installation is left as it was");

@@ -18,7 +18,7 @@ void InstallFlow::DecideInstallLocation() {
     // An update that an earlier run left cut short in the middle of its renames is finished or
     // undone first, so that the search below sees a whole installation.
     for (const std::string& root : LogicalDriveRoots()) {
-        RecoverInterruptedSwap(root + server.client_dir(), kLauncherCopyName);
+        RecoverInterruptedSwap(root + server.client_dir(), kLauncherOwnFiles);
     }
     m_foundInstall = false;
     const std::string foundRoot = FindInstalledDrive(server.client_dir(), server.client_exe());

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/flow_driver.h"
 #include "app/flow_state.h"
@@ -112,4 +113,9 @@ std::wstring NoRoomText(const std::string& drive, int64_t archiveBytes);
 // File names of the installation layout.
 inline constexpr char kArchiveName[] = "Client.zip";
 inline constexpr char kLauncherCopyName[] = "vasktolbe.exe";
+// The launcher's icon as a picture beside its copy, which the desktop shortcut shows.
+inline constexpr char kLauncherIconName[] = "vasktolbe.png";
+// The launcher's own files in the client directory: they stay in place while a new client moves
+// in, so that the shortcut keeps its target and its icon.
+inline const std::vector<std::string> kLauncherOwnFiles = {kLauncherCopyName, kLauncherIconName};
 inline constexpr wchar_t kShortcutName[] = L"Tolbe.lnk";

@@ -73,11 +73,16 @@ const char* AnswerFault(const WebNetRequest& request, zorv_VersionCheck& serverR
     if (!IsPlainName(serverRecord.client_dir()) || !IsPlainName(serverRecord.client_exe())) {
         return "client_dir or client_exe is not a plain name";
     }
-    // The game must be neither the launcher's own copy (which would overwrite the game with the
-    // launcher and start itself again and again) nor the configuration file.
-    if (platform::EqualsNoCase(serverRecord.client_exe(), kLauncherCopyName) ||
-        platform::EqualsNoCase(serverRecord.client_exe(), kConfigFileName)) {
-        return "client_exe names the launcher copy or the configuration file";
+    // The game must be none of the launcher's own files (the copy would overwrite the game with
+    // the launcher and start itself again and again, the icon picture would overwrite it with a
+    // picture) nor the configuration file.
+    for (const std::string& own : kLauncherOwnFiles) {
+        if (platform::EqualsNoCase(serverRecord.client_exe(), own)) {
+            return "client_exe names one of the launcher's own files";
+        }
+    }
+    if (platform::EqualsNoCase(serverRecord.client_exe(), kConfigFileName)) {
+        return "client_exe names the configuration file";
     }
     // A version is stored as text, up to its first NUL: one holding a NUL would never compare
     // equal again, and every start would install anew.

@@ -15,7 +15,8 @@ constexpr char kDiagNoShortcutInSandbox[] =
 
 }  // namespace
 
-void CreateDesktopShortcut(const std::wstring& target, const std::wstring& linkName) {
+void CreateDesktopShortcut(const std::wstring& target, const std::wstring& linkName,
+                           const std::wstring& iconPicture) {
     if (platform::SandboxHasNoDesktop()) {
         WriteDiagnosticLine(kDiagNoShortcutInSandbox);
         return;
@@ -27,6 +28,7 @@ void CreateDesktopShortcut(const std::wstring& target, const std::wstring& linkN
     }
     link.iconPath = target;
     link.iconIndex = 0;
+    link.iconPicture = iconPicture;
 
     // Without a desktop folder the link lands at the root of the current drive ("\Tolbe.lnk").
     const std::wstring linkPath = platform::DesktopFolderPath() + L"\\" + linkName;

@@ -68,11 +68,14 @@ bool MoveAllBut(const std::string& from, const std::string& to,
 // marker left in the client directory (a fresh installation whose marker could not be deleted)
 // stays out of the moves too, so that it can never block an update.
 struct Swap {
-    Swap(const std::string& clientDir, const std::string& keepInPlace)
+    Swap(const std::string& clientDir, const std::vector<std::string>& keepInPlace)
         : clientDir(clientDir),
           staging(StagingFolderOf(clientDir)),
           backup(BackupFolderOf(clientDir)),
-          stay{keepInPlace, kConfigName, kSideFolderMarker} {}
+          stay(keepInPlace) {
+        stay.push_back(kConfigName);
+        stay.push_back(kSideFolderMarker);
+    }
 
     // The new entries, then the new config.zorv over the old one.
     bool MoveNewClientIn() const {
@@ -99,7 +102,7 @@ struct Swap {
     const std::string clientDir;
     const std::string staging;
     const std::string backup;
-    const std::vector<std::string> stay;
+    std::vector<std::string> stay;
 };
 
 // A new installation where nothing was: the staging folder itself becomes the client directory
@@ -194,7 +197,7 @@ bool DiscardSideFolder(const std::string& folder) {
 }
 
 bool ReplaceClientWithStaged(const std::string& clientDir, bool clientDirIsInstallation,
-                             const std::string& keepInPlace) {
+                             const std::vector<std::string>& keepInPlace) {
     const std::string staging = StagingFolderOf(clientDir);
     if (platform::EntryKindAt(staging) != EntryKind::Directory || !HasMarker(staging) ||
         platform::EntryKindAt(Join(staging, kConfigName)) != EntryKind::RegularFile) {
@@ -210,7 +213,8 @@ bool ReplaceClientWithStaged(const std::string& clientDir, bool clientDirIsInsta
     return ReplaceInstallation(Swap(clientDir, keepInPlace));
 }
 
-void RecoverInterruptedSwap(const std::string& clientDir, const std::string& keepInPlace) {
+void RecoverInterruptedSwap(const std::string& clientDir,
+                            const std::vector<std::string>& keepInPlace) {
     const Swap swap(clientDir, keepInPlace);
     // The installation's config.zorv never leaves the client directory during a swap (the new
     // one replaces it in one step): a folder without it was never being swapped, whatever side

@@ -14,6 +14,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 inline constexpr char kSideFolderMarker[] = ".tolbe-side-folder";
 
@@ -46,15 +47,16 @@ bool DiscardSideFolder(const std::string& folder);
 // - clientDir is one of the launcher's installations (the caller has checked): its entries move
 //   into the backup folder, the new ones move in, the new config.zorv replaces the old one last
 //   (so that until then the folder still reads as the old version), and the backup folder goes.
-// `keepInPlace` (the launcher copy's name, compared without regard to ASCII case) is neither
-// moved out nor in: the running launcher may be that very file, and the shortcut keeps a target
-// throughout. Anything else at clientDir is refused.
+// The names in `keepInPlace` (the launcher's own files: its copy and the shortcut's icon picture;
+// compared without regard to ASCII case) are neither moved out nor in: the running launcher may
+// be that very copy, and the shortcut keeps its target and its icon throughout. Anything else at
+// clientDir is refused.
 // On any failure every entry moved so far goes back where it was, so that clientDir holds
 // exactly what it held before; false. The staging folder is left for the caller to discard.
 // Should an entry not go back, the backup folder stays with what it holds, for
 // RecoverInterruptedSwap to finish at the next start: no old entry is ever removed then.
 bool ReplaceClientWithStaged(const std::string& clientDir, bool clientDirIsInstallation,
-                             const std::string& keepInPlace);
+                             const std::vector<std::string>& keepInPlace);
 
 // Finishes or undoes a swap into clientDir that an earlier run left cut short (the launcher
 // killed or the machine switched off in the middle of the renames), as the backup folder's
@@ -64,4 +66,5 @@ bool ReplaceClientWithStaged(const std::string& clientDir, bool clientDirIsInsta
 // backup folder of the launcher's beside clientDir, when clientDir holds no config.zorv of the
 // launcher's (it never leaves the folder during a swap), or when the new client was moving in
 // but the staging folder holding its rest is gone.
-void RecoverInterruptedSwap(const std::string& clientDir, const std::string& keepInPlace);
+void RecoverInterruptedSwap(const std::string& clientDir,
+                            const std::vector<std::string>& keepInPlace);

@@ -96,7 +96,9 @@ std::string FileNameOf(const std::string& hostPath) {
 bool SaveShellLink(const ShellLink& link, std::wstring_view linkPath) {
     const auto entryFile = EntryFileOf(linkPath);
     const auto program = ToHostPath(WideToNarrow(link.path));
-    const auto icon = ToHostPath(WideToNarrow(link.iconPath));
+    // Desktops draw pictures; a program's file is no icon to them.
+    const auto icon =
+        ToHostPath(WideToNarrow(link.iconPicture.empty() ? link.iconPath : link.iconPicture));
     std::optional<std::string> directory;
     if (link.workingDirectory) {
         directory = ToHostPath(WideToNarrow(*link.workingDirectory));

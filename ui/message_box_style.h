@@ -14,7 +14,8 @@ QMessageBox::StandardButtons MessageBoxButtons(unsigned flags);
 QMessageBox::Icon MessageBoxIcon(unsigned flags);
 
 // Shows a modal box owned by `owner` (centred on it) with the given text, caption and flags, and
-// runs a nested event loop until it is answered; timers and posted events go on meanwhile.
+// runs a nested event loop until it is answered; timers and posted events go on meanwhile. The
+// buttons read "确定" (OK) and "取消" (Cancel).
 // Returns kIdOk for OK, kIdCancel for Cancel; closing the box with Escape or the window's close
 // counts as Cancel when there is a Cancel button and as OK when OK is the only button.
 int ShowFlowMessageBox(QWidget* owner, const std::wstring& text, const std::wstring& caption,

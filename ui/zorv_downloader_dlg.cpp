@@ -21,6 +21,12 @@
 
 namespace {
 
+// A frameless window of its own (with a taskbar entry) that may be minimised but offers no
+// maximise: its face and shape have one size. (Qt::CustomizeWindowHint would give it a frame on
+// X11 window managers again.)
+constexpr Qt::WindowFlags kWindowFlags =
+    Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint;
+
 // Period of the timer that steps the flow.
 constexpr int kTickIntervalMs = 200;
 
@@ -58,7 +64,7 @@ void StyleTextControl(QLabel& label) {
 }  // namespace
 
 CZorvDownloaderDlg::CZorvDownloaderDlg(FlowDriver& flow)
-    : QDialog(nullptr, Qt::Window | Qt::FramelessWindowHint),
+    : QDialog(nullptr, kWindowFlags),
       m_flow(flow),
       m_face(QString::fromLatin1(kFaceBitmap)),
       m_tips(LauncherTips()),
@@ -118,11 +124,15 @@ void CZorvDownloaderDlg::OnInitDialog() {
 
 void CZorvDownloaderDlg::ApplyWindowRegion(const QImage& mask) {
     if (mask.isNull()) {
-        return;  // no picture: the window keeps its size and has no shape
+        setFixedSize(size());  // no picture: the window keeps its size and has no shape
+        return;
     }
     const QRegion region = RegionFromMask(mask);
     setMask(region.isEmpty() ? QRegion(kOutsideTheWindow) : region);
-    setGeometry(0, 0, mask.width(), mask.height());
+    // Minimum and maximum size alike tell the window manager that the window cannot be resized,
+    // maximised or tiled.
+    setFixedSize(mask.size());
+    move(0, 0);
     raise();
     ScaleChildControls();
 }
@@ -206,11 +216,6 @@ const std::vector<std::wstring>& CZorvDownloaderDlg::Tips() const {
 void CZorvDownloaderDlg::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.drawImage(QPoint(0, 0), m_face);
-}
-
-void CZorvDownloaderDlg::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
-    ScaleChildControls();
 }
 
 bool CZorvDownloaderDlg::CloseIfFinished() {

@@ -28,18 +28,22 @@ public:
     int DoModal();
 
     // The window's initialisation: lays the controls out for the screen, then for the window's
-    // final size, shapes it from mask 132 and places it at (0, 0) at 980 x 650, gives the bar its
-    // strips and the range 0..100, sets the fonts, starts the flow (flow.Start) and starts the
-    // 200 ms timer whose ticks call flow.Tick. Call it once, before showing the window.
+    // final size, shapes it from mask 132 and places it at (0, 0) at 980 x 650, a size that is
+    // fixed from then on, gives the bar its strips and the range 0..100, sets the fonts, starts
+    // the flow (flow.Start) and starts the 200 ms timer whose ticks call flow.Tick. Call it once,
+    // before showing the window. The controls keep the places of this layout: a size that a
+    // window manager forces on the window anyway moves none of them off the face.
     void OnInitDialog();
 
     // Cuts the window to exactly the non-black pixels of `mask` (all black: nothing of the window
-    // is visible), then places it at (0, 0) of the screen at the mask's size, on top of the
-    // z-order, and lays the controls out for that size.
+    // is visible), then places it at (0, 0) of the screen at the mask's size, fixed (minimum and
+    // maximum size alike), on top of the z-order, and lays the controls out for that size. A null
+    // mask fixes the window at the size it has.
     void ApplyWindowRegion(const QImage& mask);
 
     // Rescales every control from the window size of the previous pass to the current one: each
-    // edge times the ratio of the sizes, in single precision, truncated toward zero.
+    // edge times the ratio of the sizes, in single precision, truncated toward zero. Only the
+    // initialisation's layout passes call it; a later change of size does not.
     void ScaleChildControls();
 
     // FlowView: the status line, the percentage label, the bar, message boxes, the end of the
@@ -56,8 +60,6 @@ public:
 protected:
     // The face, unscaled from the top-left corner; the controls draw over it without background.
     void paintEvent(QPaintEvent* event) override;
-    // A change of size rescales the controls (ScaleChildControls).
-    void resizeEvent(QResizeEvent* event) override;
     // Escape and Alt+F4 end the window only once the flow is finished; Enter never does.
     void keyPressEvent(QKeyEvent* event) override;
     // A request to close the window (the window manager's Alt+F4 or close) is refused while the

@@ -24,6 +24,7 @@ TEST(HostileRecords, RefusedRecordsGetTheRetryQuestionAndTouchNothing) {
     } cases[] = {
         {"the game is the launcher copy", [](auto& r) { r.set_client_exe("vasktolbe.exe"); }},
         {"the launcher copy in other letters", [](auto& r) { r.set_client_exe("VaskTolbe.EXE"); }},
+        {"the game is the launcher's icon", [](auto& r) { r.set_client_exe("vasktolbe.png"); }},
         {"the game is the configuration file", [](auto& r) { r.set_client_exe("config.zorv"); }},
         {"a version holding a NUL", [](auto& r) { r.set_version(std::string("1.0\0x", 5)); }},
         {"a folder name that is not UTF-8 (GBK)",

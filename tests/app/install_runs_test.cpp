@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <set>
@@ -24,6 +25,18 @@ void InstallCurrentClient(FlowHarness& h, const std::string& drive, const std::s
     installed.set_version(version);
     installed.set_spare_text_3("kept by the installation");
     WriteHostFile(dir + "/config.zorv", ConfigFileBytes(installed));
+}
+
+// The launcher's icon lies beside its copy as a regular file holding the PNG of icon 128, and the
+// shortcut's Icon= names it.
+void ExpectIconBesideTheCopy(FlowHarness& h, const std::string& dir) {
+    const std::string icon = dir + "/vasktolbe.png";
+    struct stat info;
+    ASSERT_EQ(::lstat(icon.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISREG(info.st_mode));
+    EXPECT_EQ(ReadHostFile(icon), ReadHostFile(TOLBE_LAUNCHER_ICON));
+    const std::string shortcut = ReadHostFile(h.temp.Join("desktop/Tolbe.desktop"));
+    EXPECT_NE(shortcut.find("\nIcon=" + icon + "\n"), std::string::npos) << shortcut;
 }
 
 TEST(InstallRuns, FirstInstallationGoesToTheDriveWithMostFreeSpace) {
@@ -60,6 +73,7 @@ TEST(InstallRuns, FirstInstallationGoesToTheDriveWithMostFreeSpace) {
     EXPECT_TRUE(copy.st_mode & S_IXUSR);
     const std::string shortcut = ReadHostFile(h.temp.Join("desktop/Tolbe.desktop"));
     EXPECT_NE(shortcut.find(dir + "/vasktolbe.exe"), std::string::npos) << shortcut;
+    ExpectIconBesideTheCopy(h, dir);
 
     // The status line went from the request text through the first tip to the extraction.
     ASSERT_GE(h.view.statusChanges.size(), 1u);
@@ -125,6 +139,10 @@ TEST(InstallRuns, CurrentInstallationStartsTheGameWithoutADownload) {
     FlowHarness h;
     InstallCurrentClient(h, "D:", "1.0");
     WriteHostFile(h.Host(R"(D:\Client.zip)"), "left from another run");
+    // A link planted where the icon goes: the icon replaces the link, never what it points to.
+    const std::string elsewhere = h.temp.Join("elsewhere.txt");
+    WriteHostFile(elsewhere, "not the launcher's");
+    ASSERT_EQ(::symlink(elsewhere.c_str(), h.Host(R"(D:\Tolbe\vasktolbe.png)").c_str()), 0);
     h.Publish(ServerRecord("1.0"));
     h.Open();
 
@@ -143,6 +161,8 @@ TEST(InstallRuns, CurrentInstallationStartsTheGameWithoutADownload) {
     ASSERT_TRUE(RecordFromText(saved, ReadHostFile(dir + "/config.zorv")));
     EXPECT_EQ(saved.version(), "1.0");
     EXPECT_EQ(saved.spare_text_3(), "kept by the installation");
+    ExpectIconBesideTheCopy(h, dir);
+    EXPECT_EQ(ReadHostFile(elsewhere), "not the launcher's");
 }
 
 TEST(InstallRuns, OutdatedInstallationIsReplacedOnItsOwnDrive) {

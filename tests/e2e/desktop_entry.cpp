@@ -66,6 +66,8 @@ DesktopEntry ReadDesktopEntry(const std::string& hostFile) {
             entry.exec = FirstExecArgument(UnescapeValue(line.substr(5)));
         } else if (line.rfind("Path=", 0) == 0) {
             entry.path = UnescapeValue(line.substr(5));
+        } else if (line.rfind("Icon=", 0) == 0) {
+            entry.icon = UnescapeValue(line.substr(5));
         }
     }
     return entry;

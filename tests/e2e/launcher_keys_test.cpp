@@ -156,9 +156,10 @@ TEST(E2eGameCannotStart, ThePlayerIsToldAndTheWindowStaysUntilAltF4) {
     ASSERT_TRUE(box.x.PressKeys(window, {"alt+F4"})) << box.Output();
     EXPECT_EQ(launcher->WaitForExit(kRunTimeout), 0) << box.Output();
 
-    // No game, so no launcher copy and no shortcut; the configuration holds the version.
+    // No game, so no launcher copy, icon or shortcut; the configuration holds the version.
     EXPECT_EQ(box.GameStarts(dir), Files{});
     EXPECT_FALSE(HostPathExists(dir + "/vasktolbe.exe"));
+    EXPECT_FALSE(HostPathExists(dir + "/vasktolbe.png"));
     EXPECT_EQ(LauncherSandbox::Tree(box.temp.Join("desktop")), Files{});
     EXPECT_EQ(ReadHostFile(config), ConfigFileBytes(installed));
     EXPECT_EQ(box.site.Requests(kArchivePath), 0);

@@ -15,12 +15,18 @@ namespace {
 
 using Files = std::vector<std::string>;
 
-// A client directory after a run: the client's files, its configuration, the game's log and
-// the launcher's copy.
+// A client directory after a run: the client's files, its configuration, the game's log, the
+// launcher's copy and its icon for the shortcut.
 const Files kInstalledFiles = {
     "config.zorv", "data/",      "data/maps/", "data/maps/north.txt", "data/sounds/",
-    "game.log",    "readme.txt", "tolbe.exe",  "vasktolbe.exe",
+    "game.log",    "readme.txt", "tolbe.exe",  "vasktolbe.exe",       "vasktolbe.png",
 };
+
+// The shortcut shows the launcher's icon: a copy of its PNG beside the launcher copy.
+void ExpectShortcutIcon(const DesktopEntry& shortcut, const std::string& dir) {
+    EXPECT_EQ(shortcut.icon, dir + "/vasktolbe.png");
+    EXPECT_EQ(ReadHostFile(dir + "/vasktolbe.png"), ReadHostFile(TOLBE_E2E_LAUNCHER_ICON));
+}
 
 bool IsExecutable(const std::string& hostPath) {
     namespace fs = std::filesystem;
@@ -59,6 +65,7 @@ TEST(E2eInstallRuns, FirstInstallationThenCurrentStartThroughTheShortcut) {
     const DesktopEntry shortcut = ReadDesktopEntry(shortcutFile);
     EXPECT_EQ(shortcut.exec, dir + "/vasktolbe.exe");
     EXPECT_EQ(shortcut.path, dir);
+    ExpectShortcutIcon(shortcut, dir);
     EXPECT_EQ(box.site.Requests(NoticePath()), 1);
     EXPECT_EQ(box.site.Requests(kArchivePath), 1);
 
@@ -108,8 +115,9 @@ TEST(E2eInstallRuns, OutdatedInstallationIsReplacedWhereItStands) {
     // The running copy was removed with the old directory; the launcher put itself back.
     EXPECT_EQ(ReadHostFile(dir + "/vasktolbe.exe"), LauncherBytes());
     EXPECT_TRUE(IsExecutable(dir + "/vasktolbe.exe"));
-    EXPECT_EQ(ReadDesktopEntry(box.temp.Join("desktop/Tolbe.desktop")).exec,
-              dir + "/vasktolbe.exe");
+    const DesktopEntry shortcut = ReadDesktopEntry(box.temp.Join("desktop/Tolbe.desktop"));
+    EXPECT_EQ(shortcut.exec, dir + "/vasktolbe.exe");
+    ExpectShortcutIcon(shortcut, dir);
     EXPECT_EQ(box.site.Requests(NoticePath()), 1);
     EXPECT_EQ(box.site.Requests(kArchivePath), 1);
 }

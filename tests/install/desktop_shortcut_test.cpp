@@ -65,6 +65,15 @@ TEST_F(DesktopShortcutTest, LinkStartsTheTargetInItsDirectoryWithItsIcon) {
     EXPECT_EQ(Names(m_desktop), std::vector<std::string>{"Tolbe.desktop"});
 }
 
+TEST_F(DesktopShortcutTest, AnIconPictureIsTheIconThatTheEntryNames) {
+    CreateDesktopShortcut(LR"(D:\Tolbe\vasktolbe.exe)", L"Tolbe.lnk", LR"(D:\Tolbe\vasktolbe.png)");
+    const std::string entry = Entry();
+    EXPECT_NE(entry.find("\nIcon=" + m_drive + "/Tolbe/vasktolbe.png\n"), std::string::npos)
+        << entry;
+    EXPECT_NE(entry.find("Exec=\"" + m_drive + "/Tolbe/vasktolbe.exe\"\n"), std::string::npos)
+        << entry;
+}
+
 TEST_F(DesktopShortcutTest, AnEarlierLinkToAnotherTargetIsReplaced) {
     WriteHostFile(m_desktop + "/Tolbe.desktop",
                   "[Desktop Entry]\nType=Application\nName=Tolbe\nExec=/old/place/vasktolbe.exe\n");

@@ -20,7 +20,8 @@ using tolbe_test::WriteHostFile;
 
 constexpr char kClientDir[] = R"(D:\Tolbe)";
 constexpr char kStaging[] = R"(D:\Tolbe.tolbe-new)";
-constexpr char kLauncherCopy[] = "vasktolbe.exe";
+// The launcher's own files in the client directory: its copy and the shortcut's icon.
+const std::vector<std::string> kLauncherOwnFiles = {"vasktolbe.exe", "vasktolbe.png"};
 
 // The installation's config.zorv before and after the update, as the launcher writes them.
 std::string ConfigOf(const char* version) {
@@ -69,6 +70,7 @@ void InstallOldClient(const tolbe_test::SandboxDrives& drives) {
     WriteHostFile(drives.Host(R"(D:\Tolbe\data\old-only.txt)"), "old data");
     WriteHostFile(drives.Host(R"(D:\Tolbe\config.zorv)"), OldConfig());
     WriteHostFile(drives.Host(R"(D:\Tolbe\vasktolbe.exe)"), "running launcher");
+    WriteHostFile(drives.Host(R"(D:\Tolbe\vasktolbe.png)"), "launcher icon");
 }
 
 class StagedClient : public ::testing::Test {
@@ -80,7 +82,7 @@ protected:
 
 TEST_F(StagedClient, AFreshInstallationBecomesTheClientDirectoryWithoutTheMarker) {
     StageNewClient(drives);
-    ASSERT_TRUE(ReplaceClientWithStaged(kClientDir, false, kLauncherCopy));
+    ASSERT_TRUE(ReplaceClientWithStaged(kClientDir, false, kLauncherOwnFiles));
     EXPECT_EQ(
         FilesBelow(Host(kClientDir)),
         (std::map<std::string, std::string>{
@@ -89,20 +91,21 @@ TEST_F(StagedClient, AFreshInstallationBecomesTheClientDirectoryWithoutTheMarker
 }
 
 // Entries of any name go: the backup folder is removed with them.
-TEST_F(StagedClient, AnUpdateReplacesEverythingButTheLauncherCopy) {
+TEST_F(StagedClient, AnUpdateReplacesEverythingButTheLauncherCopyAndItsIcon) {
     InstallOldClient(drives);
     AddEntriesWithHostNames(Host(kClientDir));
     StageNewClient(drives);
-    ASSERT_TRUE(ReplaceClientWithStaged(kClientDir, true, kLauncherCopy));
+    ASSERT_TRUE(ReplaceClientWithStaged(kClientDir, true, kLauncherOwnFiles));
     EXPECT_EQ(FilesBelow(Host(kClientDir)),
               (std::map<std::string, std::string>{{"config.zorv", NewConfig()},
                                                   {"data/map.txt", "new map"},
                                                   {"tolbe.exe", "new game"},
-                                                  {"vasktolbe.exe", "running launcher"}}));
+                                                  {"vasktolbe.exe", "running launcher"},
+                                                  {"vasktolbe.png", "launcher icon"}}));
     EXPECT_FALSE(HostPathExists(Host(R"(D:\Tolbe.tolbe-old)")));
     // The staging folder keeps only its marker; the caller discards it.
     EXPECT_TRUE(DiscardSideFolder(kStaging));
-    EXPECT_EQ(FilesBelow(Host(R"(D:\)")).size(), 4u);
+    EXPECT_EQ(FilesBelow(Host(R"(D:\)")).size(), 5u);
 }
 
 TEST_F(StagedClient, SideFoldersAreRemovedWhateverTheNamesInThem) {
@@ -139,7 +142,7 @@ TEST(StagedClientRefusals, RefusalsLeaveBothFoldersAsTheyWere) {
         c.arrange(drives);
         const auto clientBefore = FilesBelow(drives.Host(kClientDir));
         const auto stagingBefore = FilesBelow(drives.Host(kStaging));
-        EXPECT_FALSE(ReplaceClientWithStaged(kClientDir, c.isInstallation, kLauncherCopy))
+        EXPECT_FALSE(ReplaceClientWithStaged(kClientDir, c.isInstallation, kLauncherOwnFiles))
             << c.name;
         EXPECT_EQ(FilesBelow(drives.Host(kClientDir)), clientBefore) << c.name;
         EXPECT_EQ(FilesBelow(drives.Host(kStaging)), stagingBefore) << c.name;
@@ -160,7 +163,7 @@ TEST(StagedClientRollBack, ARenameThatFailsHalfWayPutsEverythingBack) {
     const auto stagingBefore = FilesBelow(drives.Host(kStaging));
 
     const auto replaced = tolbe_test::RunAsUnprivilegedUser(
-        drives.base(), [] { return ReplaceClientWithStaged(kClientDir, true, kLauncherCopy); });
+        drives.base(), [] { return ReplaceClientWithStaged(kClientDir, true, kLauncherOwnFiles); });
     if (!replaced) {
         GTEST_SKIP() << "running as root and no unprivileged user can be had";
     }
@@ -175,7 +178,7 @@ TEST_F(StagedClient, AMarkerLeftInTheClientDirectoryNeverBlocksAnUpdate) {
     InstallOldClient(drives);
     WriteHostFile(Host(std::string(kClientDir) + "\\" + kSideFolderMarker), "left behind");
     StageNewClient(drives);
-    ASSERT_TRUE(ReplaceClientWithStaged(kClientDir, true, kLauncherCopy));
+    ASSERT_TRUE(ReplaceClientWithStaged(kClientDir, true, kLauncherOwnFiles));
     EXPECT_EQ(FilesBelow(Host(kClientDir)).count(kSideFolderMarker), 0u);
     EXPECT_EQ(ReadHostFile(Host(R"(D:\Tolbe\tolbe.exe)")), "new game");
 }
@@ -184,17 +187,17 @@ TEST_F(StagedClient, AMarkerLeftInTheClientDirectoryNeverBlocksAnUpdate) {
 // run, as far as the backup folder's marker says it had come.
 TEST(StagedClientRecovery, ASwapCutShortIsFinishedOrUndone) {
     using Drives = tolbe_test::SandboxDrives;
-    const std::map<std::string, std::string> oldClient = {{"config.zorv", OldConfig()},
-                                                          {"data/map.txt", "old map"},
-                                                          {"data/old-only.txt", "old data"},
-                                                          {"tolbe.exe", "old game"},
-                                                          {"vasktolbe.exe", "running launcher"}};
+    const std::map<std::string, std::string> oldClient = {
+        {"config.zorv", OldConfig()},          {"data/map.txt", "old map"},
+        {"data/old-only.txt", "old data"},     {"tolbe.exe", "old game"},
+        {"vasktolbe.exe", "running launcher"}, {"vasktolbe.png", "launcher icon"}};
     const std::map<std::string, std::string> newClient = {{"config.zorv", NewConfig()},
                                                           {"data/map.txt", "new map"},
                                                           {"tolbe.exe", "new game"},
-                                                          {"vasktolbe.exe", "running launcher"}};
-    // The renames of the swap, in order: the old entries out (config.zorv and the launcher copy
-    // stay), then the new ones in, the new config.zorv last.
+                                                          {"vasktolbe.exe", "running launcher"},
+                                                          {"vasktolbe.png", "launcher icon"}};
+    // The renames of the swap, in order: the old entries out (config.zorv and the launcher's own
+    // files stay), then the new ones in, the new config.zorv last.
     const std::pair<const char*, const char*> renames[] = {
         {R"(D:\Tolbe\data)", R"(D:\Tolbe.tolbe-old\data)"},
         {R"(D:\Tolbe\tolbe.exe)", R"(D:\Tolbe.tolbe-old\tolbe.exe)"},
@@ -223,7 +226,7 @@ TEST(StagedClientRecovery, ASwapCutShortIsFinishedOrUndone) {
         for (size_t i = 0; i < c.renamesDone; ++i) {
             fs::rename(drives.Host(renames[i].first), drives.Host(renames[i].second));
         }
-        RecoverInterruptedSwap(kClientDir, kLauncherCopy);
+        RecoverInterruptedSwap(kClientDir, kLauncherOwnFiles);
         EXPECT_EQ(FilesBelow(drives.Host(kClientDir)), *c.expected) << c.name;
         EXPECT_FALSE(HostPathExists(drives.Host(R"(D:\Tolbe.tolbe-old)"))) << c.name;
         EXPECT_FALSE(HostPathExists(drives.Host(kStaging))) << c.name;
@@ -234,17 +237,17 @@ TEST_F(StagedClient, RecoveryLeavesFoldersAloneThatAreNoSwapCutShort) {
     InstallOldClient(drives);
     StageNewClient(drives);
     const auto before = FilesBelow(Host(R"(D:\)"));
-    RecoverInterruptedSwap(kClientDir, kLauncherCopy);  // no backup folder at all
+    RecoverInterruptedSwap(kClientDir, kLauncherOwnFiles);  // no backup folder at all
     EXPECT_EQ(FilesBelow(Host(R"(D:\)")), before);
 
     // Somebody else's folder under the backup folder's name, with or without a marker file.
     WriteHostFile(Host(R"(D:\Tolbe.tolbe-old\tolbe.exe)"), "not the launcher's");
     const auto withForeignFolder = FilesBelow(Host(R"(D:\)"));
-    RecoverInterruptedSwap(kClientDir, kLauncherCopy);
+    RecoverInterruptedSwap(kClientDir, kLauncherOwnFiles);
     EXPECT_EQ(FilesBelow(Host(R"(D:\)")), withForeignFolder);
     WriteHostFile(Host(std::string(R"(D:\Tolbe.tolbe-old\)") + kSideFolderMarker), "mine");
     const auto withForeignMarker = FilesBelow(Host(R"(D:\)"));
-    RecoverInterruptedSwap(kClientDir, kLauncherCopy);
+    RecoverInterruptedSwap(kClientDir, kLauncherOwnFiles);
     EXPECT_EQ(FilesBelow(Host(R"(D:\)")), withForeignMarker);
 
     // Side folders that look like a swap cut short beside a folder that is no installation (no
@@ -257,7 +260,7 @@ TEST_F(StagedClient, RecoveryLeavesFoldersAloneThatAreNoSwapCutShort) {
     WriteHostFile(Host(std::string(R"(D:\Tolbe.tolbe-old\)") + kSideFolderMarker), kSwapMovingIn);
     WriteHostFile(Host(R"(D:\Tolbe\data\map.txt)"), "someone else's map");
     const auto withForeignClient = FilesBelow(Host(R"(D:\)"));
-    RecoverInterruptedSwap(kClientDir, kLauncherCopy);
+    RecoverInterruptedSwap(kClientDir, kLauncherOwnFiles);
     EXPECT_EQ(FilesBelow(Host(R"(D:\)")), withForeignClient);
 }
 

@@ -89,18 +89,6 @@ TEST_F(UiMainWindow, ControlsEndAtTheirTemplateRectanglesScaledToTheWindow) {
     EXPECT_NEAR(StatusLine().x(), 343, 2);
 }
 
-TEST_F(UiMainWindow, LayoutFollowsALaterResize) {
-    window.OnInitDialog();
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    const QRect before = Bar().geometry();
-    window.resize(1960, 1300);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Bar().geometry() != before; }, 5000));
-    const QRect after = Bar().geometry();
-    EXPECT_NEAR(after.x(), before.x() * 2, 1);
-    EXPECT_NEAR(after.width(), before.width() * 2, 2);
-}
-
 TEST_F(UiMainWindow, FaceShowsUnscaledAndTheTextsDrawWhiteAndCentred) {
     window.OnInitDialog();
     window.SetStatusText(L"小提示：本游戏目前不支持XP系统");

@@ -148,6 +148,11 @@ TEST(UiModal, MessageBoxesAreModalWhileTicksGoOn) {
             EXPECT_EQ(box->standardButtons(), c.buttons);
             EXPECT_EQ(box->icon(), c.icon);
             EXPECT_EQ(box->parentWidget(), &window);
+            // The launcher's own words, not Qt's English ones.
+            EXPECT_EQ(box->button(QMessageBox::Ok)->text().toStdWString(), L"确定");
+            if (c.buttons & QMessageBox::Cancel) {
+                EXPECT_EQ(box->button(QMessageBox::Cancel)->text().toStdWString(), L"取消");
+            }
             if (c.click == QMessageBox::NoButton) {
                 QTest::keyClick(box, Qt::Key_Escape);
             } else {
@@ -201,6 +206,7 @@ TEST(UiModal, NetworkFailureBoxIsShownForTheDownloadThreadWhichWaits) {
         EXPECT_EQ(box->text().toStdWString(), text);
         EXPECT_EQ(box->windowTitle(), QGuiApplication::applicationDisplayName());
         EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+        EXPECT_EQ(box->button(QMessageBox::Ok)->text().toStdWString(), L"确定");
         EXPECT_EQ(box->icon(), QMessageBox::Warning);
         box->button(QMessageBox::Ok)->click();
     };
