@@ -208,9 +208,10 @@ TEST(InstallRuns, AnUpdateReplacesOldNamesInAnyEncodingAndWritesGbkNamesAsUtf8) 
     for (const auto& entry : std::filesystem::recursive_directory_iterator(h.Host(R"(D:\)"))) {
         names.insert(entry.path().lexically_relative(h.Host(R"(D:\)")).string());
     }
-    EXPECT_EQ(names, (std::set<std::string>{"Tolbe", "Tolbe/config.zorv", "Tolbe/started.txt",
-                                            "Tolbe/tolbe.exe", "Tolbe/vasktolbe.exe", "Tolbe/游戏",
-                                            "Tolbe/游戏/地图.txt"}));
+    EXPECT_EQ(names,
+              (std::set<std::string>{"Tolbe", "Tolbe/config.zorv", "Tolbe/started.txt",
+                                     "Tolbe/tolbe.exe", "Tolbe/vasktolbe.exe",
+                                     "Tolbe/vasktolbe.png", "Tolbe/游戏", "Tolbe/游戏/地图.txt"}));
     EXPECT_EQ(ReadHostFile(dir + "/游戏/地图.txt"), kMapData);
 }
 
