@@ -10,6 +10,7 @@
 #include "net/file_download.h"
 #include "net/server_info.h"
 #include "net/web_net.h"
+#include "platform/drive_roots.h"
 #include "platform/processes.h"
 
 InstallFlow* mainDialog = nullptr;
@@ -167,6 +168,12 @@ int InstallFlow::GetDownloadPercent() const {
 
 bool InstallFlow::StartDownload() {
     m_archivePath = m_installDrive + "\\" + kArchiveName;
+    // The download is the first write onto the drive: a root that the drive table lists before it
+    // exists (~/Games on a Linux desktop) is made now. Should that fail, the download fails to
+    // create its file and says so in the usual way.
+    if (!platform::MakeDriveRootOnFirstUse(m_installDrive)) {
+        WriteDiagnosticLine("the root folder of drive " + m_installDrive + " cannot be made");
+    }
     FlowView* view = m_view;
     currentDownload =
         CreateDownload(m_app.m_serverRecord.download_url(), m_archivePath,

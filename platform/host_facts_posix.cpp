@@ -12,8 +12,6 @@
 namespace platform {
 namespace {
 
-constexpr char kSandboxVariable[] = "TOLBE_SANDBOX";
-
 std::mutex factsLock;
 std::shared_ptr<const HostFacts> currentFacts;
 
@@ -31,13 +29,8 @@ bool ReadWholeText(const std::string& path, std::string& text) {
 HostFacts LoadFacts(std::string& error) {
     const char* profilePath = std::getenv(kSandboxVariable);
     if (profilePath == nullptr || *profilePath == '\0') {
-        std::string mountInfo;
         HostFacts facts;
-        if (ReadWholeText("/proc/self/mountinfo", mountInfo)) {
-            facts.drives = DrivesFromMounts(ParseMountInfo(mountInfo));
-        } else {
-            facts.drives = DrivesFromMounts({});
-        }
+        facts.drives = HostDrivesFromMountTable();
         return facts;
     }
     HostFacts facts;

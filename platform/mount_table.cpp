@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <charconv>
+#include <optional>
 #include <sstream>
+#include <unordered_map>
+
+#include "platform/paths.h"
 
 namespace platform {
 namespace {
@@ -37,6 +41,19 @@ bool ParseDeviceNumber(std::string_view field, unsigned& major, unsigned& minor)
     return second.ec == std::errc() && second.ptr == end;
 }
 
+// Whether a comma-separated option list holds `option` on its own.
+bool HasOption(std::string_view options, std::string_view option) {
+    size_t start = 0;
+    while (start <= options.size()) {
+        const size_t comma = std::min(options.find(',', start), options.size());
+        if (options.substr(start, comma - start) == option) {
+            return true;
+        }
+        start = comma + 1;
+    }
+    return false;
+}
+
 bool IsNetworkFilesystem(const std::string& type) {
     static const char* const kNetwork[] = {"nfs",   "nfs4",      "cifs",       "smb3",
                                            "smbfs", "ncpfs",     "afs",        "ceph",
@@ -46,6 +63,99 @@ bool IsNetworkFilesystem(const std::string& type) {
 
 bool IsOpticalFilesystem(const std::string& type) {
     return type == "iso9660" || type == "udf";
+}
+
+// Compressed images (snaps, live systems) are read-only whatever the mount options say.
+bool IsImageFilesystem(const std::string& type) {
+    return type == "squashfs" || type == "erofs" || type == "cramfs";
+}
+
+constexpr unsigned kLoopDeviceMajor = 7;
+
+// A filesystem on a real disk: the source is a device node and no loop device (an image file).
+bool IsOnLocalDisk(const MountEntry& mount) {
+    return mount.source.rfind("/dev/", 0) == 0 && mount.source.rfind("/dev/loop", 0) != 0 &&
+           mount.deviceMajor != kLoopDeviceMajor && !IsNetworkFilesystem(mount.fsType) &&
+           !IsImageFilesystem(mount.fsType);
+}
+
+// The places where desktops and administrators mount data disks and removable media: the
+// folder itself or anything below it.
+bool IsUnderMediaFolders(const std::string& mountPoint) {
+    static const char* const kMediaFolders[] = {"/mnt", "/media", "/run/media"};
+    const auto parts = PathComponents(mountPoint, PathForm::Host);
+    for (const char* folder : kMediaFolders) {
+        const auto folderParts = PathComponents(folder, PathForm::Host);
+        if (parts.size() >= folderParts.size() &&
+            std::equal(folderParts.begin(), folderParts.end(), parts.begin())) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// An absolute, normalised path without a NUL (one would cut the path short at the host).
+bool IsCleanMountPoint(const std::string& mountPoint) {
+    return mountPoint.find('\0') == std::string::npos &&
+           NormalizeHostRoot(mountPoint) == mountPoint;
+}
+
+bool SameDevice(const MountEntry& mount, const DeviceNumber& device) {
+    return mount.deviceMajor == device.major && mount.deviceMinor == device.minor;
+}
+
+DeviceNumber DeviceOf(const MountEntry& mount) {
+    return DeviceNumber{mount.deviceMajor, mount.deviceMinor};
+}
+
+std::string ChildOf(const std::string& folder, const std::string& name) {
+    return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+bool IsPlainName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.find('\0') == std::string::npos;
+}
+
+bool CanWrite(FolderUse use) {
+    return use == FolderUse::Writable || use == FolderUse::Owned;
+}
+
+// D: ~/Games when it is a folder the user owns, or when it is missing from a home folder the
+// user can write (it is made on first use).
+std::optional<DriveFacts> HomeGamesDrive(const MountTableUser& user) {
+    const auto home = NormalizeHostRoot(user.home);
+    if (!home || !user.folderUse) {
+        return std::nullopt;
+    }
+    DriveFacts drive;
+    drive.hostRoot = ChildOf(*home, kHomeGamesFolder);
+    drive.type = DriveType::Fixed;
+    const FolderUse games = user.folderUse(drive.hostRoot);
+    if (games == FolderUse::Missing && CanWrite(user.folderUse(*home))) {
+        drive.rootMadeOnFirstUse = true;
+    } else if (games != FolderUse::Owned) {
+        return std::nullopt;
+    }
+    return drive;
+}
+
+// The root a data disk gives the user: its mount point when the user can write it, else a
+// folder named after the user at its top that the user owns; none otherwise.
+std::optional<std::string> DiskRootFor(const std::string& mountPoint, const MountTableUser& user) {
+    if (!user.folderUse) {
+        return std::nullopt;
+    }
+    if (CanWrite(user.folderUse(mountPoint))) {
+        return mountPoint;
+    }
+    if (IsPlainName(user.loginName)) {
+        const std::string own = ChildOf(mountPoint, user.loginName);
+        if (user.folderUse(own) == FolderUse::Owned) {
+            return own;
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -74,46 +184,57 @@ std::vector<MountEntry> ParseMountInfo(std::string_view text) {
         entry.mountPoint = Unescape(fields[4]);
         entry.fsType = *(dash + 1);
         entry.source = Unescape(*(dash + 2));
+        entry.readOnly =
+            HasOption(fields[5], "ro") || (fields.end() - dash > 3 && HasOption(*(dash + 3), "ro"));
         entries.push_back(std::move(entry));
     }
     return entries;
 }
 
-std::vector<DriveFacts> DrivesFromMounts(const std::vector<MountEntry>& mounts) {
+std::vector<DriveFacts> DrivesFromMounts(const std::vector<MountEntry>& mounts,
+                                         const MountTableUser& user) {
+    // Of several mounts at one place the last is the one in force.
+    std::unordered_map<std::string, size_t> inForce;
+    for (size_t i = 0; i < mounts.size(); ++i) {
+        inForce[mounts[i].mountPoint] = i;
+    }
     std::vector<DriveFacts> drives;
     DriveFacts system;
     system.letter = 'C';
     system.hostRoot = "/";
     system.type = DriveType::Fixed;
+    const auto rootMount = inForce.find("/");
+    if (rootMount != inForce.end()) {
+        system.blockDevice = DeviceOf(mounts[rootMount->second]);
+    }
     drives.push_back(system);
 
     char next = 'D';
-    for (const MountEntry& mount : mounts) {
-        if (next > 'Z') {
-            break;
-        }
-        // Bind mounts of a part of a filesystem (a container's /etc/hosts, say) are no volume.
-        if (mount.mountPoint == "/" || mount.root != "/") {
+    if (auto games = HomeGamesDrive(user)) {
+        games->letter = next++;
+        drives.push_back(std::move(*games));
+    }
+    for (size_t i = 0; i < mounts.size() && next <= 'Z'; ++i) {
+        const MountEntry& mount = mounts[i];
+        // A bind mount of a part of a filesystem (a container's /etc/hosts, say) is no volume.
+        if (inForce[mount.mountPoint] != i || mount.root != "/" || mount.readOnly ||
+            !IsOnLocalDisk(mount) || !IsCleanMountPoint(mount.mountPoint) ||
+            !IsUnderMediaFolders(mount.mountPoint)) {
             continue;
         }
-        const bool seen = std::any_of(drives.begin(), drives.end(), [&](const DriveFacts& d) {
-            return d.hostRoot == mount.mountPoint;
+        // One letter for each filesystem, and none but C for the system's own.
+        const bool lettered = std::any_of(drives.begin(), drives.end(), [&](const DriveFacts& d) {
+            return d.blockDevice && SameDevice(mount, *d.blockDevice);
         });
-        if (seen) {
+        const auto root = lettered ? std::nullopt : DiskRootFor(mount.mountPoint, user);
+        if (!root) {
             continue;
         }
         DriveFacts drive;
-        if (IsNetworkFilesystem(mount.fsType)) {
-            drive.type = DriveType::Remote;
-        } else if (IsOpticalFilesystem(mount.fsType)) {
-            drive.type = DriveType::Cdrom;
-        } else if (mount.source.rfind("/dev/", 0) == 0) {
-            drive.type = DriveType::Fixed;
-        } else {
-            continue;  // proc, sysfs, tmpfs, overlay and the like
-        }
         drive.letter = next++;
-        drive.hostRoot = mount.mountPoint;
+        drive.hostRoot = *root;
+        drive.type = IsOpticalFilesystem(mount.fsType) ? DriveType::Cdrom : DriveType::Fixed;
+        drive.blockDevice = DeviceOf(mount);
         drives.push_back(std::move(drive));
     }
     return drives;

@@ -21,6 +21,9 @@
 
 namespace platform {
 
+// The environment variable that names the profile.
+inline constexpr char kSandboxVariable[] = "TOLBE_SANDBOX";
+
 // A connection to `from` ("name:port") goes to `to` ("address:port") instead, the way a hosts
 // file would redirect it; the URL and its Host header stay as they are.
 struct HostRedirect {

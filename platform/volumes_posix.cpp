@@ -1,20 +1,17 @@
 #include "platform/volumes.h"
 
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 
 #include <cctype>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "platform/block_device.h"
 #include "platform/host_facts.h"
-#include "platform/mount_table.h"
 
 namespace platform {
 namespace {
 
-constexpr char kMountInfoFile[] = "/proc/self/mountinfo";
 constexpr char kSysRoot[] = "/sys";
 constexpr std::wstring_view kDevicePrefix = LR"(\\.\)";
 
@@ -45,26 +42,23 @@ std::optional<DriveFacts> FindDriveFacts(std::wstring_view drive) {
     return std::nullopt;
 }
 
-// The block device under the filesystem mounted at the drive's root, on a host without a
-// profile. The last mount at a place is the one in force.
+// The block device under the drive's root, as the mount table named it.
 std::optional<BlockDeviceFacts> BlockDeviceOf(const DriveFacts& drive) {
-    if (Host()->sandboxed) {
+    if (!drive.blockDevice) {
         return std::nullopt;
     }
-    std::ifstream in(kMountInfoFile);
-    std::ostringstream text;
-    text << in.rdbuf();
-    const MountEntry* found = nullptr;
-    const std::vector<MountEntry> mounts = ParseMountInfo(text.str());
-    for (const MountEntry& mount : mounts) {
-        if (mount.mountPoint == drive.hostRoot) {
-            found = &mount;
-        }
+    return ReadBlockDeviceFacts(kSysRoot, drive.blockDevice->major, drive.blockDevice->minor);
+}
+
+// The folder whose filesystem's free space is the drive's: its root, or, while a root made on
+// first use is not there yet, the folder it will be made in.
+std::string FreeSpaceFolderOf(const DriveFacts& drive) {
+    struct stat info;
+    if (!drive.rootMadeOnFirstUse || ::lstat(drive.hostRoot.c_str(), &info) == 0) {
+        return drive.hostRoot;
     }
-    if (found == nullptr) {
-        return std::nullopt;
-    }
-    return ReadBlockDeviceFacts(kSysRoot, found->deviceMajor, found->deviceMinor);
+    const size_t slash = drive.hostRoot.rfind('/');
+    return slash == 0 || slash == std::string::npos ? "/" : drive.hostRoot.substr(0, slash);
 }
 
 }  // namespace
@@ -111,7 +105,7 @@ std::optional<uint64_t> TotalFreeBytes(std::wstring_view drive) {
         return facts->freeBytes;
     }
     struct statvfs info;
-    if (::statvfs(facts->hostRoot.c_str(), &info) != 0) {
+    if (::statvfs(FreeSpaceFolderOf(*facts).c_str(), &info) != 0) {
         return std::nullopt;
     }
     return static_cast<uint64_t>(info.f_bfree) * static_cast<uint64_t>(info.f_frsize);

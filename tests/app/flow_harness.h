@@ -182,10 +182,12 @@ private:
     std::vector<std::string> m_archiveRanges;
 };
 
-// A sandbox drive of the harness: its letter and the free space it reports.
+// A sandbox drive of the harness: its letter, the free space it reports, and whether its root
+// is left to be made on first use (as ~/Games on a Linux desktop) instead of made here.
 struct HarnessDrive {
     char letter;
     uint64_t freeBytes;
+    bool rootMadeOnFirstUse = false;
 };
 
 class FlowHarness {
@@ -204,7 +206,10 @@ public:
             drive.letter = wanted.letter;
             drive.hostRoot = temp.Join(std::string(1, wanted.letter));
             drive.freeBytes = wanted.freeBytes;
-            std::filesystem::create_directories(drive.hostRoot);
+            drive.rootMadeOnFirstUse = wanted.rootMadeOnFirstUse;
+            if (!drive.rootMadeOnFirstUse) {
+                std::filesystem::create_directories(drive.hostRoot);
+            }
             facts.drives.push_back(drive);
         }
         facts.hosts.push_back({"notice.tolbe.example", 80, "127.0.0.1",

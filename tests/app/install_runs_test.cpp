@@ -165,6 +165,33 @@ TEST(InstallRuns, CurrentInstallationStartsTheGameWithoutADownload) {
     EXPECT_EQ(ReadHostFile(elsewhere), "not the launcher's");
 }
 
+TEST(InstallRuns, DriveWhoseRootIsMadeOnFirstUseGetsItWithTheDownload) {
+    FlowHarness h({{'D', 300 * FlowHarness::kGiB, true}, {'E', 200 * FlowHarness::kGiB}});
+    h.Publish(ServerRecord("1.0"));
+    h.server.SetArchive(200, ClientArchive());
+    h.Open();
+
+    ASSERT_TRUE(h.TickUntil([&] { return h.view.endDialogCalls > 0; }));
+    EXPECT_EQ(h.flow->m_installDrive, "D:");
+    EXPECT_TRUE(h.view.boxes.empty());
+    EXPECT_TRUE(h.view.NetworkFailures().empty());
+    const std::string dir = h.Host(R"(D:\Tolbe)");
+    EXPECT_EQ(ReadHostFile(dir + "/data/maps/north.txt"), kMapData);
+    EXPECT_EQ(WaitForGameNote(dir), dir);
+}
+
+TEST(InstallRuns, SearchThatFindsTheClientElsewhereLeavesAFirstUseRootUnmade) {
+    FlowHarness h({{'D', 300 * FlowHarness::kGiB, true}, {'E', 200 * FlowHarness::kGiB}});
+    InstallCurrentClient(h, "E:", "1.0");
+    h.Publish(ServerRecord("1.0"));
+    h.Open();
+
+    ASSERT_TRUE(h.TickUntil([&] { return h.view.endDialogCalls > 0; }));
+    EXPECT_EQ(h.flow->m_installDrive, "E:");
+    EXPECT_EQ(WaitForGameNote(h.Host(R"(E:\Tolbe)")), h.Host(R"(E:\Tolbe)"));
+    EXPECT_FALSE(HostPathExists(h.Host(R"(D:\)")));
+}
+
 TEST(InstallRuns, OutdatedInstallationIsReplacedOnItsOwnDrive) {
     FlowHarness h;  // E: has more free space, but the installation is on D:
     InstallCurrentClient(h, "D:", "0.9");

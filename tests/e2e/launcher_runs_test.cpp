@@ -1,6 +1,7 @@
 // The built launcher doing its whole job on a sandboxed machine: a first installation from a
-// downloaded copy, the next start through the desktop shortcut it left behind, and the update of
-// an outdated installation where it stands. Each run is checked on the disk afterwards.
+// downloaded copy, the next start through the desktop shortcut it left behind, the update of an
+// outdated installation where it stands, and two launchers started at once. Each run is checked
+// on the disk afterwards.
 
 #include <gtest/gtest.h>
 
@@ -26,6 +27,16 @@ const Files kInstalledFiles = {
 void ExpectShortcutIcon(const DesktopEntry& shortcut, const std::string& dir) {
     EXPECT_EQ(shortcut.icon, dir + "/vasktolbe.png");
     EXPECT_EQ(ReadHostFile(dir + "/vasktolbe.png"), ReadHostFile(TOLBE_E2E_LAUNCHER_ICON));
+}
+
+constexpr char kSecondLauncherNote[] = "another launcher of this user is running";
+
+size_t CountOf(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
 }
 
 bool IsExecutable(const std::string& hostPath) {
@@ -119,6 +130,38 @@ TEST(E2eInstallRuns, OutdatedInstallationIsReplacedWhereItStands) {
     EXPECT_EQ(shortcut.exec, dir + "/vasktolbe.exe");
     ExpectShortcutIcon(shortcut, dir);
     EXPECT_EQ(box.site.Requests(NoticePath()), 1);
+    EXPECT_EQ(box.site.Requests(kArchivePath), 1);
+}
+
+TEST(E2eInstallRuns, TwoLaunchersStartedTogetherInstallOnce) {
+    LauncherSandbox box;
+    box.PublishClient("1.0");
+    const std::string setup = box.PlaceLauncher(R"(D:\Downloads\TolbeSetup)", zorv_VersionCheck());
+
+    // As a double click that started the launcher twice: whichever comes second ends at once,
+    // without asking the server or touching a drive.
+    auto first = box.StartLauncher(setup);
+    auto second = box.StartLauncher(setup);
+    ASSERT_EQ(first->WaitForExit(kRunTimeout), 0) << box.Output();
+    ASSERT_EQ(second->WaitForExit(kRunTimeout), 0) << box.Output();
+    EXPECT_EQ(CountOf(box.Output(), kSecondLauncherNote), 1u) << box.Output();
+
+    const std::string dir = box.Host(R"(E:\Tolbe)");
+    ASSERT_TRUE(box.WaitForGameStarts(dir, 1)) << box.Output();
+    EXPECT_EQ(box.site.Requests(NoticePath()), 1);
+    EXPECT_EQ(box.site.Requests(kArchivePath), 1);
+    EXPECT_EQ(box.GameStarts(dir), Files{GameStartLine("1.0", dir)});
+    EXPECT_EQ(LauncherSandbox::Tree(dir), kInstalledFiles);
+    EXPECT_EQ(ReadHostFile(dir + "/data/maps/north.txt"), "north map, client 1.0\n");
+    EXPECT_FALSE(HostPathExists(box.Host(R"(E:\Client.zip)")));
+
+    // The lock went with the launcher that held it, and the game it started holds none: the
+    // next start runs as usual.
+    auto next = box.StartLauncher(setup);
+    ASSERT_EQ(next->WaitForExit(kRunTimeout), 0) << box.Output();
+    ASSERT_TRUE(box.WaitForGameStarts(dir, 2)) << box.Output();
+    EXPECT_EQ(CountOf(box.Output(), kSecondLauncherNote), 1u) << box.Output();
+    EXPECT_EQ(box.site.Requests(NoticePath()), 2);
     EXPECT_EQ(box.site.Requests(kArchivePath), 1);
 }
 

@@ -6,12 +6,11 @@
 
 #include "platform/host_facts.h"
 #include "platform/paths.h"
+#include "platform/sandbox_profile.h"
 
 namespace tolbe_test {
 
-namespace {
-constexpr char kSandboxVariable[] = "TOLBE_SANDBOX";
-}
+using platform::kSandboxVariable;
 
 ProfileSandbox::~ProfileSandbox() {
     ::unsetenv(kSandboxVariable);

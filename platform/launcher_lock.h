@@ -1,0 +1,68 @@
+#pragma once
+// One launcher at a time for each user: a lock that the running launcher holds for its whole
+// life. A second launcher that finds it taken ends before it reads or writes anything else.
+//
+// On POSIX the lock is flock(2) on a file: the kernel releases it when the holder ends in any
+// way (a crash and SIGKILL included), and no program the launcher starts inherits it. Where the
+// file lives:
+//   - in a sandbox (TOLBE_SANDBOX names a profile): the profile file itself, opened read-only, so
+//     that launchers of one sandbox exclude each other, those of different sandboxes (parallel
+//     tests) do not, and nothing outside the sandbox is touched;
+//   - else "tolbe-launcher.lock" in the user's runtime folder ($XDG_RUNTIME_DIR), when that is an
+//     absolute path to a folder (not a link) that the user owns and nobody else may write;
+//   - else the same file in /tmp/tolbe-launcher-UID, made with mode 0700 when missing and used
+//     only on the same conditions.
+// A Windows build holds a named mutex instead.
+
+#include <string>
+
+#include "platform/posix_io.h"
+
+namespace platform {
+
+// Where the lock file is and whether it may be created there.
+struct LauncherLockPlace {
+    std::string file;        // host path; empty when there is no safe place (see problem)
+    bool mayCreate = false;  // false: the file must exist already (a sandbox profile)
+    std::string problem;     // why there is no place; empty otherwise
+};
+
+// What the place is chosen from.
+struct LauncherLockSetting {
+    std::string sandboxProfile;     // TOLBE_SANDBOX; empty when unset
+    std::string runtimeFolder;      // XDG_RUNTIME_DIR; empty when unset
+    std::string tempRoot = "/tmp";  // where the fallback folder is made
+};
+
+// The place by the rules at the top of this file. May make the fallback folder; nothing else.
+LauncherLockPlace ChooseLauncherLockPlace(const LauncherLockSetting& setting);
+
+// The setting of this process: its environment and /tmp.
+LauncherLockSetting LauncherLockSettingOfProcess();
+
+class LauncherLock {
+public:
+    enum class State {
+        Held,           // this process holds the lock until the object goes
+        HeldByAnother,  // another launcher holds it
+        Unavailable,    // it cannot be had at all (see problem)
+    };
+
+    // Tries once, without waiting, to take the lock on the place's file. The file is never
+    // opened through a link when it may be created (then with mode 0600), and must be a regular
+    // file; the descriptor is close-on-exec.
+    explicit LauncherLock(const LauncherLockPlace& place);
+    LauncherLock(const LauncherLock&) = delete;
+    LauncherLock& operator=(const LauncherLock&) = delete;
+
+    State state() const { return m_state; }
+    // Why the lock is Unavailable; empty otherwise.
+    const std::string& problem() const { return m_problem; }
+
+private:
+    Descriptor m_file;
+    State m_state = State::Unavailable;
+    std::string m_problem;
+};
+
+}  // namespace platform
