@@ -4,13 +4,14 @@
     cutting_proxy.py UPSTREAM_PORT CUT_BYTES STATS_FILE
 
 Listens on a free loopback port (printed on the first line of standard output) and relays each
-connection's one HTTP request to 127.0.0.1:UPSTREAM_PORT and its answer back. The answer to a
-request without a Range header (a download starting from its first byte) is cut once: the
-connection closes after CUT_BYTES bytes of its body, before the announced length. Answers to
-requests for the rest are relayed whole. After each answer one line with the number of body
-bytes relayed is appended to STATS_FILE, so that their sum is what a download cost.
+connection's one HTTP request to 127.0.0.1:UPSTREAM_PORT and its answer back. Each download is
+cut once: the first answer after STATS_FILE was removed (the benchmark removes it before each
+download) closes after CUT_BYTES bytes of its body, before the announced length; every later
+answer is relayed whole. After each answer one line with the number of body bytes relayed is
+appended to STATS_FILE, so that their sum is what the download cost.
 """
 
+import os
 import socket
 import sys
 import threading
@@ -44,7 +45,11 @@ def relay(client, upstream_port, cut_bytes, stats_file, lock):
         request, rest = read_head(client)
         if request is None:
             return
-        fresh = header(request, b"range") is None
+        with lock:
+            # The first answer of a download (no answer noted yet) is the one cut.
+            cut_here = not os.path.exists(stats_file)
+            if cut_here:
+                open(stats_file, "a").close()
         # One request a connection: the server closes once the answer is out.
         lines = [l for l in request.split(b"\r\n") if not l.lower().startswith(b"connection:")]
         request = b"\r\n".join(lines[:-2]) + b"\r\nConnection: close\r\n\r\n"
@@ -57,7 +62,7 @@ def relay(client, upstream_port, cut_bytes, stats_file, lock):
             client.sendall(answer)
             length = header(answer, b"content-length")
             remaining = int(length) if length is not None else None
-            limit = cut_bytes if fresh else None
+            limit = cut_bytes if cut_here else None
             buffer = bytearray(PIECE)
             view = memoryview(buffer)
             pending = body
