@@ -17,12 +17,15 @@ int main(int argc, char** argv) {
     // One launcher at a time: a second one ends before it reads or writes anything else (two
     // would download the same archive and start the game twice). A lock that cannot be had at
     // all does not keep the player from the game.
+    platform::ListenForShowRequests();
     const platform::LauncherLock lock(
         platform::ChooseLauncherLockPlace(platform::LauncherLockSettingOfProcess()));
     if (lock.state() == platform::LauncherLock::State::HeldByAnother) {
+        const bool shown = lock.AskHolderToShowItself();
         std::fprintf(stderr,
                      "tolbe-launcher: another launcher of this user is running; this one "
-                     "ends without doing anything\n");
+                     "ends without doing anything%s\n",
+                     shown ? " (the running one was asked to show its window)" : "");
         return 0;
     }
     if (lock.state() == platform::LauncherLock::State::Unavailable) {

@@ -13,10 +13,16 @@
 //   - else the same file in /tmp/tolbe-launcher-UID, made with mode 0700 when missing and used
 //     only on the same conditions.
 // A Windows build holds a named mutex instead.
+//
+// A second launcher also asks the running one to show its window: on POSIX it sends SIGUSR1 to
+// the process holding the lock (found in /proc/locks by the lock file's device and inode), and
+// only when that process catches SIGUSR1, as a launcher listening for such requests does, so
+// that no other program is ever ended by it.
 
 #include <string>
 
 #include "platform/posix_io.h"
+#include "platform/show_request.h"
 
 namespace platform {
 
@@ -56,12 +62,20 @@ public:
     LauncherLock& operator=(const LauncherLock&) = delete;
 
     State state() const { return m_state; }
+
+    // When another launcher holds the lock: asks it to show its window. False when it cannot be
+    // found or does not listen for such requests.
+    bool AskHolderToShowItself() const;
+
     // Why the lock is Unavailable; empty otherwise.
     const std::string& problem() const { return m_problem; }
 
 private:
     Descriptor m_file;
     State m_state = State::Unavailable;
+    // The lock file's identity, for finding the holder.
+    unsigned long long m_device = 0;
+    unsigned long long m_inode = 0;
     std::string m_problem;
 };
 

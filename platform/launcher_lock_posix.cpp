@@ -3,9 +3,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <signal.h>
+#include <sys/sysmacros.h>
+
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
+
+#include "platform/files.h"
 
 #include "platform/launcher_lock.h"
 #include "platform/sandbox_profile.h"
@@ -78,7 +85,77 @@ bool TakeWithoutWaiting(int fd) {
     return result == 0;
 }
 
+constexpr int kShowSignal = SIGUSR1;
+constexpr size_t kMaxProcText = 1 << 20;
+
+std::atomic<bool> g_showRequested{false};
+
+void NoteShowRequest(int) {
+    g_showRequested = true;
+}
+
+// The process holding a flock on the file with this device and inode, from /proc/locks lines
+// such as "3: FLOCK  ADVISORY  WRITE 4242 08:01:1234 0 EOF" (device numbers in hexadecimal);
+// 0 when none is listed.
+pid_t FlockHolder(unsigned long long device, unsigned long long inode) {
+    const auto table = ReadWholeHostFile("/proc/locks", kMaxProcText);
+    if (!table) {
+        return 0;
+    }
+    std::istringstream lines(*table);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        std::string number, kind, mode, access, file;
+        long pid = 0;
+        if (!(fields >> number >> kind >> mode >> access >> pid >> file) || kind != "FLOCK") {
+            continue;  // another kind of lock, or a waiter ("->")
+        }
+        unsigned major = 0, minor = 0;
+        unsigned long long fileInode = 0;
+        if (std::sscanf(file.c_str(), "%x:%x:%llu", &major, &minor, &fileInode) == 3 &&
+            ::makedev(major, minor) == device && fileInode == inode && pid > 0) {
+            return static_cast<pid_t>(pid);
+        }
+    }
+    return 0;
+}
+
+// Whether the process catches the signal (the SigCgt mask of /proc/PID/status).
+bool Catches(pid_t pid, int signal) {
+    const auto status = ReadWholeHostFile("/proc/" + std::to_string(pid) + "/status", kMaxProcText);
+    if (!status) {
+        return false;
+    }
+    const size_t at = status->find("\nSigCgt:");
+    if (at == std::string::npos) {
+        return false;
+    }
+    const unsigned long long caught = std::strtoull(status->c_str() + at + 8, nullptr, 16);
+    return ((caught >> (signal - 1)) & 1u) != 0;
+}
+
 }  // namespace
+
+void ListenForShowRequests() {
+    struct sigaction action {};
+    action.sa_handler = &NoteShowRequest;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(kShowSignal, &action, nullptr);
+}
+
+bool TakeShowRequest() {
+    return g_showRequested.exchange(false);
+}
+
+bool LauncherLock::AskHolderToShowItself() const {
+    if (m_state != State::HeldByAnother) {
+        return false;
+    }
+    const pid_t holder = FlockHolder(m_device, m_inode);
+    return holder > 0 && holder != ::getpid() && Catches(holder, kShowSignal) &&
+           ::kill(holder, kShowSignal) == 0;
+}
 
 LauncherLockPlace ChooseLauncherLockPlace(const LauncherLockSetting& setting) {
     if (!setting.sandboxProfile.empty()) {
@@ -118,7 +195,7 @@ LauncherLock::LauncherLock(const LauncherLockPlace& place) : m_file(OpenLockFile
         m_problem = ErrnoText("cannot open " + place.file);
     } else if (!S_ISREG(info.st_mode) || (place.mayCreate && info.st_uid != ::geteuid())) {
         m_problem = place.file + " is not a lock file of this user";
-    } else if (TakeWithoutWaiting(m_file.get())) {
+    } else if (m_device = info.st_dev, m_inode = info.st_ino; TakeWithoutWaiting(m_file.get())) {
         m_state = State::Held;
         return;
     } else if (errno == EWOULDBLOCK) {

@@ -13,6 +13,7 @@
 #include <QTimerEvent>
 #include <QWindow>
 
+#include "platform/show_request.h"
 #include "ui/dialog_template.h"
 #include "ui/launcher_tips.h"
 #include "ui/message_box_style.h"
@@ -304,5 +305,11 @@ void CZorvDownloaderDlg::timerEvent(QTimerEvent* event) {
 }
 
 void CZorvDownloaderDlg::OnTimer() {
+    // A launcher started again while this one runs asked for this window.
+    if (platform::TakeShowRequest()) {
+        showNormal();
+        raise();
+        activateWindow();
+    }
     m_flow.Tick();
 }

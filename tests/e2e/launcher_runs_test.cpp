@@ -145,6 +145,9 @@ TEST(E2eInstallRuns, TwoLaunchersStartedTogetherInstallOnce) {
     ASSERT_EQ(first->WaitForExit(kRunTimeout), 0) << box.Output();
     ASSERT_EQ(second->WaitForExit(kRunTimeout), 0) << box.Output();
     EXPECT_EQ(CountOf(box.Output(), kSecondLauncherNote), 1u) << box.Output();
+    // ... and asks the running one to bring its window to the front.
+    EXPECT_EQ(CountOf(box.Output(), "the running one was asked to show its window"), 1u)
+        << box.Output();
 
     const std::string dir = box.Host(R"(E:\Tolbe)");
     ASSERT_TRUE(box.WaitForGameStarts(dir, 1)) << box.Output();

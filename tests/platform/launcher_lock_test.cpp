@@ -90,6 +90,35 @@ TEST(LauncherLock, HolderThatIsKilledLeavesTheLockFree) {
     EXPECT_EQ(LauncherLock(place).state(), LauncherLock::State::Held);
 }
 
+TEST(LauncherLock, ASecondLauncherAsksTheHolderToShowItselfButNoOtherProgram) {
+    TempDir temp;
+    const LauncherLockPlace place = LockFileIn(temp);
+    {
+        Holder holder(temp, place.file);
+        ASSERT_EQ(holder.Output(), "held\n");
+        const LauncherLock second(place);
+        ASSERT_EQ(second.state(), LauncherLock::State::HeldByAnother);
+        EXPECT_TRUE(second.AskHolderToShowItself());
+        EXPECT_TRUE(tolbe_test::WaitUntil(
+            [&] { return holder.Output() == "held\nasked to show\n"; }, kHolderTimeout))
+            << holder.Output();
+        EXPECT_TRUE(holder.process().Running());
+    }
+    // A holder that does not listen (here a program that took the lock over without a handler)
+    // is never sent the request, which would end it.
+    Holder holder(temp, place.file, {"/bin/sleep", "60"});
+    const std::string comm = "/proc/" + std::to_string(holder.process().pid()) + "/comm";
+    ASSERT_TRUE(tolbe_test::WaitUntil([&] { return tolbe_test::ReadHostFile(comm) == "sleep\n"; },
+                                      kHolderTimeout));
+    const LauncherLock mine(place);  // the lock went with the exec: this process holds it
+    ASSERT_EQ(mine.state(), LauncherLock::State::Held);
+    EXPECT_FALSE(mine.AskHolderToShowItself());
+    const LauncherLock second(place);
+    ASSERT_EQ(second.state(), LauncherLock::State::HeldByAnother);
+    EXPECT_FALSE(second.AskHolderToShowItself());  // the holder is this process itself
+    EXPECT_TRUE(holder.process().Running());
+}
+
 TEST(LauncherLock, ProgramTheHolderBecomesDoesNotKeepTheLock) {
     TempDir temp;
     const LauncherLockPlace place = LockFileIn(temp);

@@ -1,7 +1,8 @@
 // Takes the launcher lock on a file and holds it, as a running launcher does:
 //   tolbe_platform_lock_holder LOCK_FILE [PROGRAM ARG...]
-// Prints "held" on standard output once it holds the lock, then waits to be ended, or, when a
-// program is given, becomes that program (which must not inherit the lock).
+// Prints "held" on standard output once it holds the lock, then "asked to show" for each request
+// of a later launcher to show itself, until it is ended; or, when a program is given, becomes
+// that program (which must not inherit the lock).
 #include <unistd.h>
 
 #include <cstdio>
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s LOCK_FILE [PROGRAM ARG...]\n", argv[0]);
         return 2;
     }
+    platform::ListenForShowRequests();
     platform::LauncherLockPlace place;
     place.file = argv[1];
     place.mayCreate = true;
@@ -30,5 +32,9 @@ int main(int argc, char** argv) {
     }
     for (;;) {
         ::pause();
+        if (platform::TakeShowRequest()) {
+            std::printf("asked to show\n");
+            std::fflush(stdout);
+        }
     }
 }
