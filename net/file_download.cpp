@@ -65,21 +65,6 @@ std::string HeaderOf(CURL* easy, const char* name) {
     return header->value;
 }
 
-// A decimal count of at most 18 digits.
-std::optional<int64_t> ParseDecimal(std::string_view text) {
-    if (text.empty() || text.size() > 18) {
-        return std::nullopt;
-    }
-    int64_t value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') {
-            return std::nullopt;
-        }
-        value = value * 10 + (c - '0');
-    }
-    return value;
-}
-
 // "bytes FIRST-LAST/TOTAL" of a 206 answer.
 struct ContentRange {
     int64_t first = 0;
@@ -95,9 +80,9 @@ std::optional<ContentRange> ParseContentRange(std::string_view text) {
         slash == std::string_view::npos || dash > slash) {
         return std::nullopt;
     }
-    const auto first = ParseDecimal(text.substr(kUnit.size(), dash - kUnit.size()));
-    const auto last = ParseDecimal(text.substr(dash + 1, slash - dash - 1));
-    const auto total = ParseDecimal(text.substr(slash + 1));
+    const auto first = ParseByteCount(text.substr(kUnit.size(), dash - kUnit.size()));
+    const auto last = ParseByteCount(text.substr(dash + 1, slash - dash - 1));
+    const auto total = ParseByteCount(text.substr(slash + 1));
     if (!first || !last || !total) {
         return std::nullopt;
     }

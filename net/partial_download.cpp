@@ -39,20 +39,6 @@ bool IsLineValue(std::string_view value) {
     return true;
 }
 
-std::optional<int64_t> ParseCount(std::string_view text) {
-    if (text.empty() || text.size() > 18) {
-        return std::nullopt;
-    }
-    int64_t value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9') {
-            return std::nullopt;
-        }
-        value = value * 10 + (c - '0');
-    }
-    return value;
-}
-
 std::vector<std::string_view> SplitLines(std::string_view text) {
     std::vector<std::string_view> lines;
     while (!text.empty()) {
@@ -76,6 +62,20 @@ std::optional<std::string_view> ValueOf(std::string_view line, std::string_view 
 }
 
 }  // namespace
+
+std::optional<int64_t> ParseByteCount(std::string_view text) {
+    if (text.empty() || text.size() > 18) {
+        return std::nullopt;
+    }
+    int64_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
 
 std::string PartialFileOf(const std::string& archivePath) {
     return archivePath + kPartSuffix;
@@ -111,8 +111,8 @@ std::optional<PartialDownload> ParsePartialRecord(std::string_view text) {
     if (!url || !validator || !total || !good) {
         return std::nullopt;
     }
-    const auto totalBytes = ParseCount(*total);
-    const auto goodBytes = ParseCount(*good);
+    const auto totalBytes = ParseByteCount(*total);
+    const auto goodBytes = ParseByteCount(*good);
     if (!totalBytes || !goodBytes || *totalBytes <= 0 || *goodBytes > *totalBytes) {
         return std::nullopt;
     }

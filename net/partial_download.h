@@ -17,6 +17,10 @@ struct PartialDownload {
     int64_t goodBytes = 0;   // bytes at the start of the temporary file that are on the disk
 };
 
+// A byte count written in decimal digits only (at most 18 of them), as in the record and in
+// HTTP's Content-Range; nullopt for anything else.
+std::optional<int64_t> ParseByteCount(std::string_view text);
+
 // The temporary file and the record of the archive at `archivePath` (Windows form).
 std::string PartialFileOf(const std::string& archivePath);
 std::string PartialRecordOf(const std::string& archivePath);
