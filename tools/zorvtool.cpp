@@ -33,6 +33,8 @@ using Record = zorv_VersionCheck;
 
 constexpr int kExitFault = 1;
 constexpr int kExitUsage = 2;
+// A secret key file is one short line.
+constexpr size_t kMaxKeyFileBytes = 4096;
 
 struct Field {
     const char* name;
@@ -343,7 +345,7 @@ int Sign(const std::vector<std::string>& args) {
     if (!SigningArguments(args, "--key", keyFile, path, status)) {
         return status;
     }
-    const auto keyText = platform::ReadWholeHostFile(keyFile, signing::kMaxSignatureFileBytes);
+    const auto keyText = platform::ReadWholeHostFile(keyFile, kMaxKeyFileBytes);
     if (!keyText) {
         return Fault("cannot read " + keyFile + ": " + std::strerror(errno));
     }
