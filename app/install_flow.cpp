@@ -12,11 +12,13 @@
 #include "net/web_net.h"
 #include "platform/drive_roots.h"
 #include "platform/processes.h"
+#include "signing/update_key.h"
 
 InstallFlow* mainDialog = nullptr;
 
 InstallFlow::InstallFlow(CZorvDownloaderApp& app, WebNet& webNet)
     : serverInfoDeadlineMs(kServerInfoDeadlineMs),
+      updatePublicKey(signing::BuiltInUpdatePublicKey()),
       downloadResumeWaitMs(kFirstResumeWaitMs),
       m_app(app),
       m_webNet(webNet) {}
@@ -86,6 +88,9 @@ void InstallFlow::TickDownloading() {
         // A download that did not complete leaves no archive to extract: each attempt fails,
         // and the third one is reported to the player.
         archiveComplete = currentDownload->m_complete.load();
+        if (!currentDownload->m_signatureFault.empty()) {
+            WriteDiagnosticLine(m_archivePath + " refused: " + currentDownload->m_signatureFault);
+        }
         StartExtraction();
         currentDownload.reset();
     }
@@ -179,6 +184,7 @@ bool InstallFlow::StartDownload() {
         CreateDownload(m_app.m_serverRecord.download_url(), m_archivePath,
                        [view](const std::wstring& message) { view->ShowNetworkFailure(message); });
     currentDownload->m_firstResumeWaitMs = downloadResumeWaitMs;
+    currentDownload->m_publicKey = updatePublicKey;
     m_flowState = Downloading;
     StartDownloadThread(currentDownload);
     return true;

@@ -42,6 +42,7 @@ public:
     // The window's operations that move the flow on (each described where it is defined).
     void RequestServerInfo();
     static bool OnServerInfoResponse(WebNetRequest* request);
+    static bool OnServerSignatureResponse(WebNetRequest* request);
     void DecideInstallLocation();
     bool StartDownload();
     bool StartExtraction();
@@ -72,11 +73,18 @@ public:
     bool archiveComplete = false;
     // The whole exchange with the notice server may take this long before it counts as failed.
     long serverInfoDeadlineMs;
+    // The Base64 Ed25519 public key that vaskpc.txt and Client.zip must be signed with: the one
+    // the launcher was built with (empty: nothing is checked). Only tests set another.
+    std::string updatePublicKey;
     // A download that breaks off waits this long before it asks for the rest the first time
     // (then twice as long before each next time).
     long downloadResumeWaitMs;
 
 private:
+    // The server's answer, once it may be believed: decoded, checked, and the flow moves on.
+    static void AcceptServerAnswer(InstallFlow& flow, const std::string& text);
+    // The retry question after an answer that cannot be used, and what its answer asks for.
+    static void AskToRetry(InstallFlow& flow, const std::string& diagnostic);
     void TickDownloading();
     void TickExtracting();
     void OnExtractionFailed();
@@ -89,6 +97,8 @@ private:
     CZorvDownloaderApp& m_app;
     WebNet& m_webNet;
     FlowView* m_view = nullptr;
+    // vaskpc.txt as the notice server sent it, while its signature is being fetched.
+    std::string m_unverifiedAnswer;
 };
 
 // The flow of the open main window; the server-information callback reaches it through here.

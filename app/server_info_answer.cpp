@@ -10,6 +10,7 @@
 #include "net/server_info.h"
 #include "net/web_net.h"
 #include "platform/text.h"
+#include "signing/signature.h"
 
 namespace {
 
@@ -49,11 +50,11 @@ bool IsPlainName(const std::string& name) {
     return true;
 }
 
-// Why an answer is not usable, or nullptr when it is. Only a complete 200 answer whose body
-// decodes into a record naming a client directory and a game executable is one.
-const char* AnswerFault(const WebNetRequest& request, zorv_VersionCheck& serverRecord) {
+// Why an answer is not a complete vaskpc.txt (or vaskpc.txt.sig), or nullptr when it is one:
+// only a complete 200 answer with a body counts.
+const char* TransportFault(const WebNetRequest& request) {
     if (request.responseTooLarge) {
-        return "the body is larger than a version record can be (over 1 MiB)";
+        return "the body is larger than such a file can be";
     }
     if (request.timedOut) {
         return "no complete answer within the deadline (a silent or trickling notice server)";
@@ -67,7 +68,13 @@ const char* AnswerFault(const WebNetRequest& request, zorv_VersionCheck& serverR
     if (request.response.empty()) {
         return "the notice server sent an empty body";
     }
-    if (!DecodeServerRecord(request.response, serverRecord)) {
+    return nullptr;
+}
+
+// Why a body that came whole is no usable record, or nullptr when it decodes into a record
+// naming a client directory and a game executable.
+const char* RecordFault(const std::string& text, zorv_VersionCheck& serverRecord) {
+    if (!DecodeServerRecord(text, serverRecord)) {
         return "the body is not the text of a version record";
     }
     if (!IsPlainName(serverRecord.client_dir()) || !IsPlainName(serverRecord.client_exe())) {
@@ -92,6 +99,10 @@ const char* AnswerFault(const WebNetRequest& request, zorv_VersionCheck& serverR
     return nullptr;
 }
 
+std::string WithStatus(const char* fault, const WebNetRequest& request) {
+    return std::string(fault) + " (HTTP status " + std::to_string(request.status) + ")";
+}
+
 }  // namespace
 
 void InstallFlow::RequestServerInfo() {
@@ -105,21 +116,64 @@ bool InstallFlow::OnServerInfoResponse(WebNetRequest* request) {
     }
     // Set first: while the question below is open, the watchdog adds no worker.
     flow->serverInfoAnswered = true;
-    const char* fault = AnswerFault(*request, flow->m_app.m_serverRecord);
-    if (fault == nullptr) {
-        // The tick that dispatched this answer runs the install decision next.
-        flow->m_flowState = Deciding;
+    if (const char* fault = TransportFault(*request)) {
+        AskToRetry(*flow, "vaskpc.txt: " + WithStatus(fault, *request));
         return true;
     }
-    WriteDiagnosticLine(std::string("vaskpc.txt: ") + fault + " (HTTP status " +
-                        std::to_string(request->status) + ")");
-    const int answer =
-        flow->m_view->MessageBox(kTextRetryQuestion, kCaptionRetryQuestion, kMbOkCancel);
-    if (answer == kIdOk) {
-        flow->serverInfoAnswered = false;
-        flow->RequestServerInfo();
-    } else {
-        flow->m_view->EndDialog(0);
+    if (flow->updatePublicKey.empty()) {
+        AcceptServerAnswer(*flow, request->response);
+        return true;
+    }
+    // Nothing of the answer is read before its signature has been checked.
+    flow->m_unverifiedAnswer = request->response;
+    if (!flow->m_webNet.Queue(NewServerInfoSignatureRequest(&OnServerSignatureResponse,
+                                                            flow->serverInfoDeadlineMs))) {
+        AskToRetry(*flow, "vaskpc.txt.sig: the request cannot be made");
     }
     return true;
+}
+
+bool InstallFlow::OnServerSignatureResponse(WebNetRequest* request) {
+    InstallFlow* flow = mainDialog;
+    if (flow == nullptr) {
+        return true;
+    }
+    const std::string answer = std::move(flow->m_unverifiedAnswer);
+    flow->m_unverifiedAnswer.clear();
+    if (const char* fault = TransportFault(*request)) {
+        AskToRetry(*flow, "vaskpc.txt.sig: " + WithStatus(fault, *request) +
+                              "; vaskpc.txt is not believed without its signature");
+        return true;
+    }
+    signing::SignatureStream bytes;
+    bytes.Add(answer);
+    const signing::Verdict verdict =
+        signing::CheckSignature(bytes, request->response, flow->updatePublicKey);
+    if (verdict != signing::Verdict::Valid) {
+        AskToRetry(*flow, std::string("vaskpc.txt.sig: ") + signing::VerdictText(verdict));
+        return true;
+    }
+    AcceptServerAnswer(*flow, answer);
+    return true;
+}
+
+void InstallFlow::AcceptServerAnswer(InstallFlow& flow, const std::string& text) {
+    if (const char* fault = RecordFault(text, flow.m_app.m_serverRecord)) {
+        AskToRetry(flow, std::string("vaskpc.txt: ") + fault + " (HTTP status 200)");
+        return;
+    }
+    // The tick that dispatched this answer runs the install decision next.
+    flow.m_flowState = Deciding;
+}
+
+void InstallFlow::AskToRetry(InstallFlow& flow, const std::string& diagnostic) {
+    WriteDiagnosticLine(diagnostic);
+    const int answer =
+        flow.m_view->MessageBox(kTextRetryQuestion, kCaptionRetryQuestion, kMbOkCancel);
+    if (answer == kIdOk) {
+        flow.serverInfoAnswered = false;
+        flow.RequestServerInfo();
+    } else {
+        flow.m_view->EndDialog(0);
+    }
 }

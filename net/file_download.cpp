@@ -8,11 +8,13 @@
 
 #include "net/curl_handles.h"
 #include "net/partial_download.h"
+#include "net/request_performer.h"
 #include "net/transfer_policy.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/volumes.h"
+#include "signing/signature.h"
 
 namespace {
 
@@ -26,6 +28,8 @@ constexpr long kStatusOk = 200;
 constexpr long kStatusPartial = 206;
 constexpr wchar_t kFailurePrefix[] = L"网络异常:";
 constexpr wchar_t kFailureCodePrefix[] = L"m_dwError:";
+// The archive's signature is a few bytes: its whole exchange may take this long.
+constexpr long kSignatureDeadlineMs = 30000;
 // The agent name when the executable's own name cannot be read.
 constexpr char kFallbackAgent[] = "ZorvDownloader";
 
@@ -138,6 +142,12 @@ public:
         if (!ready) {
             return TransferEnd{};
         }
+        if (!m_download.m_publicKey.empty() && !FetchSignature()) {
+            // Nothing was asked for: bytes an earlier run kept are as good as they were.
+            TransferEnd end;
+            end.keepPartial = m_earlier.has_value();
+            return end;
+        }
         ContinueEarlierDownload();
 
         int resumesLeft = m_download.m_maxResumes;
@@ -196,15 +206,40 @@ private:
         return static_cast<Transfer*>(user)->Write(data, size * count);
     }
 
+    // The archive's detached signature, fetched before the archive itself so that an archive
+    // without one costs no download. False (m_signatureFault says why) when it cannot be had or
+    // is no signature.
+    bool FetchSignature() {
+        WebNetRequest request;
+        request.kind = Get;
+        request.url = m_url + signing::kSignatureSuffix;
+        request.deadlineMs = kSignatureDeadlineMs;
+        request.maxResponseBytes = signing::kMaxSignatureFileBytes;
+        PerformRequest(request);
+        if (!request.completed || request.status != kStatusOk) {
+            m_download.m_signatureFault = "no signature " + request.url + " (HTTP status " +
+                                          std::to_string(request.status) + ")";
+            return false;
+        }
+        if (!signing::ParseSignature(request.response)) {
+            m_download.m_signatureFault = signing::VerdictText(signing::Verdict::NotASignature);
+            return false;
+        }
+        m_signatureText = request.response;
+        m_check.emplace();
+        return true;
+    }
+
     // A partial download of an earlier run goes on from its good bytes, whatever follows them
-    // is cut off; when its file cannot be opened, the download starts from 0.
+    // is cut off; when its file cannot be opened (or, with a signature to check, read back into
+    // the check), the download starts from 0.
     void ContinueEarlierDownload() {
         if (!m_earlier) {
             return;
         }
-        m_file = platform::FileWriter::OpenToContinue(m_partPath,
-                                                      static_cast<uint64_t>(m_earlier->goodBytes));
-        if (!m_file) {
+        const auto keep = static_cast<uint64_t>(m_earlier->goodBytes);
+        m_file = platform::FileWriter::OpenToContinue(m_partPath, keep);
+        if (!m_file || (m_check && !AddKeptBytesToCheck(keep))) {
             DropPartial();
             return;
         }
@@ -269,10 +304,20 @@ private:
         }
     }
 
+    // The bytes an earlier run kept were checked by nobody in this run: they are read back from
+    // the temporary file, so that the check covers the whole file however it came.
+    bool AddKeptBytesToCheck(uint64_t bytes) {
+        auto kept = platform::ArchiveInputFile::Open(m_partPath);
+        return kept && m_check->AddFile(*kept, bytes);
+    }
+
     // A 200: the file from its first byte, into a new temporary file (a partial one goes first).
     bool BeginWholeFile(curl_off_t length) {
         if (m_file) {
             DropPartial();
+        }
+        if (m_check) {
+            m_check->Reset();
         }
         m_total = length > 0 ? length : 0;
         m_validator = ValidatorOf(m_easy.get());
@@ -321,6 +366,9 @@ private:
             m_writeFailed = true;
             return 0;
         }
+        if (m_check) {
+            m_check->Add(data, size);
+        }
         m_onDisk += static_cast<int64_t>(size);
         m_download.m_receivedBytes = m_onDisk;
         const auto now = std::chrono::steady_clock::now();
@@ -348,11 +396,15 @@ private:
     void DropPartial() {
         m_file.reset();
         RemovePartialDownload(m_savePath);
+        if (m_check) {
+            m_check->Reset();
+        }
         m_onDisk = 0;
         m_download.m_receivedBytes = 0;
     }
 
-    // Only a whole body takes the local file's name: a failed close (a delayed write error) or
+    // Only a whole body takes the local file's name, and with a signature to check only one whose
+    // every byte matches it: a failed close (a delayed write error), a mismatch or a failed
     // rename leaves the download without an archive. The body is not forced to the disk first:
     // an archive left by an earlier run is never used (each download removes it), so waiting
     // for gigabytes to be flushed would only hold the player at 100 %.
@@ -362,7 +414,18 @@ private:
         }
         const bool closed = m_file->Close();
         m_file.reset();
-        if (!closed || !platform::RenameOver(m_partPath, m_savePath)) {
+        if (!closed) {
+            return TransferEnd{};
+        }
+        if (m_check) {
+            const signing::Verdict verdict =
+                signing::CheckSignature(*m_check, m_signatureText, m_download.m_publicKey);
+            if (verdict != signing::Verdict::Valid) {
+                m_download.m_signatureFault = signing::VerdictText(verdict);
+                return TransferEnd{};
+            }
+        }
+        if (!platform::RenameOver(m_partPath, m_savePath)) {
             return TransferEnd{};
         }
         platform::DeleteOneFile(PartialRecordOf(m_savePath));
@@ -403,6 +466,9 @@ private:
     std::optional<CurlList> m_connectTo;  // outlives the handle that refers to it
     CurlEasy m_easy;
     std::optional<platform::FileWriter> m_file;  // the temporary file, once created or reopened
+    // With a public key: the archive's signature, and every byte now in the temporary file.
+    std::string m_signatureText;
+    std::optional<signing::SignatureStream> m_check;
     char m_error[CURL_ERROR_SIZE] = {};
     int64_t m_onDisk = 0;  // bytes in the temporary file
     int64_t m_total = 0;   // the whole file's length; 0 when not announced

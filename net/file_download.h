@@ -51,6 +51,12 @@ public:
     // reported through m_onNetworkFailure. Written once, last: a reader who sees it set also sees
     // the final counters and m_complete, and the local file is closed by then.
     std::atomic<uint16_t> m_finished{kDownloadRunning};
+    // The Base64 Ed25519 public key the archive must be signed with; empty: no signature is
+    // asked for. Set before the thread starts.
+    std::string m_publicKey;
+    // With a public key: why the archive was refused (its signature missing, not a signature,
+    // or not matching the bytes); empty otherwise. Written before m_finished.
+    std::string m_signatureFault;
     std::unique_ptr<std::thread> m_worker;  // the download thread, detached once started
     NetworkFailureHandler m_onNetworkFailure;
     // The stall rule: under m_lowSpeedLimit bytes per second for m_lowSpeedTime seconds counts
@@ -116,6 +122,15 @@ void StartDownloadThread(const std::shared_ptr<FileDownLoad>& download);
 //   waits for it to return, and ends with kDownloadEndedAfterTransfer; m_receivedBytes keeps
 //   its count. The temporary file and its record stay when they were recorded (the next run
 //   goes on from them); otherwise they are removed.
+// - with m_publicKey: before anything else is asked for, the archive's signature is fetched
+//   from m_url + ".sig" (a complete 200 answer of at most kMaxSignatureFileBytes); when it
+//   cannot be had or is no signature, nothing is downloaded. Every byte of the body is added to
+//   the signature check as it is written (the kept bytes of an earlier run are read back from
+//   the temporary file first, and a 200 that starts again from 0 starts the check again), and
+//   the whole file is checked before it may take m_savePath's name: an archive whose bytes do
+//   not match the signature under m_publicKey is removed. Either way m_signatureFault says why
+//   and the download ends with kDownloadEndedWithoutTransfer, without a message; a partial
+//   download of an earlier run stays when only the signature could not be fetched;
 // Whenever the download is not complete, m_complete stays false; m_savePath then holds nothing
 // of this download (what another program puts there while the download runs is left as it is,
 // and a link there is never followed). Every resource is released before m_finished is set.

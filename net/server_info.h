@@ -1,5 +1,6 @@
 #pragma once
-// Where the launcher finds the notice server's version record, vaskpc.txt.
+// Where the launcher finds the notice server's version record, vaskpc.txt, and its signature,
+// vaskpc.txt.sig.
 
 #include <cstddef>
 #include <memory>
@@ -12,6 +13,9 @@
 // its connection; the URL itself never changes.
 const std::string& ServerInfoUrl();
 
+// vaskpc.txt.sig beside it: ServerInfoUrl() followed by ".sig".
+const std::string& ServerInfoSignatureUrl();
+
 // The notice request's limits: vaskpc.txt is a small text file, and the notice server is reached
 // over plain HTTP, where anyone on the way can hold the answer back or make it endless.
 inline constexpr long kServerInfoDeadlineMs = 30000;
@@ -23,3 +27,7 @@ inline constexpr size_t kServerInfoMaxBytes = 1 << 20;
 // would).
 std::unique_ptr<WebNetRequest> NewServerInfoRequest(WebNetCallback callback,
                                                     long deadlineMs = kServerInfoDeadlineMs);
+
+// The same for ServerInfoSignatureUrl(), its body limited to the size of a signature file.
+std::unique_ptr<WebNetRequest> NewServerInfoSignatureRequest(
+    WebNetCallback callback, long deadlineMs = kServerInfoDeadlineMs);

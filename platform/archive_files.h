@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "platform/files.h"
@@ -38,6 +39,8 @@ public:
     // Opens the file for reading; nullopt (errno set) when the path maps to no host path or the
     // file cannot be opened.
     static std::optional<ArchiveInputFile> Open(std::string_view windowsPath);
+    // The same for a host path, as an operator's tool names it on its command line.
+    static std::optional<ArchiveInputFile> OpenHost(const std::string& hostPath);
 
     ArchiveInputFile(ArchiveInputFile&& other) noexcept;
     ArchiveInputFile& operator=(ArchiveInputFile&& other) noexcept;

@@ -76,7 +76,11 @@ std::optional<ArchiveInputFile> ArchiveInputFile::Open(std::string_view windowsP
         errno = ENOENT;
         return std::nullopt;
     }
-    const int fd = ::open(hostPath->c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    return OpenHost(*hostPath);
+}
+
+std::optional<ArchiveInputFile> ArchiveInputFile::OpenHost(const std::string& hostPath) {
+    const int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         return std::nullopt;
     }

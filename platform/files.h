@@ -27,6 +27,13 @@ std::optional<std::string> ReadWholeHostFile(const std::string& hostPath, size_t
 bool ReplaceFile(std::string_view windowsPath, std::string_view bytes);
 bool ReplaceHostFile(const std::string& hostPath, std::string_view bytes);
 
+// Writes `bytes` into a new file that only its owner may read and write (mode 0600 on POSIX,
+// whatever the umask), for secrets such as a signing key: nothing may be at the path yet, a
+// link included, which is never followed, so an existing file is never overwritten (errno
+// EEXIST). The bytes are flushed to disk before it returns. False when anything fails; a file
+// this call made is then removed again, and errno tells the cause.
+bool CreateOwnerOnlyHostFile(const std::string& hostPath, std::string_view bytes);
+
 // A file search for the path finds an entry: a file, a folder or a link (even one whose target
 // is gone). The name is taken literally; '*' and '?' are no wildcards. A path that ends in a
 // separator or names no entry below a drive ("D:", "D:\") finds nothing, as a search needs a

@@ -105,6 +105,27 @@ bool ReplaceHostFile(const std::string& hostPath, std::string_view bytes) {
     return true;
 }
 
+bool CreateOwnerOnlyHostFile(const std::string& hostPath, std::string_view bytes) {
+    constexpr mode_t kOwnerOnly = 0600;
+    Descriptor file(
+        ::open(hostPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, kOwnerOnly));
+    if (!file.valid()) {
+        return false;
+    }
+    // The umask may only take bits away; the mode is set exactly all the same, before any byte
+    // of the secret is written.
+    const bool written = ::fchmod(file.get(), kOwnerOnly) == 0 && WriteAll(file.get(), bytes) &&
+                         ::fsync(file.get()) == 0;
+    if (!file.Close() || !written) {
+        const int cause = errno;
+        ::unlink(hostPath.c_str());
+        errno = cause;
+        return false;
+    }
+    SyncDirectory(DirectoryOf(hostPath));
+    return true;
+}
+
 bool ReplaceFile(std::string_view windowsPath, std::string_view bytes) {
     const auto hostPath = ToHostPath(windowsPath);
     return hostPath && ReplaceHostFile(*hostPath, bytes);

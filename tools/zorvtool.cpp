@@ -1,8 +1,11 @@
 // zorvtool: creates and inspects version records, the content of vaskpc.txt on the notice server
-// and of config.zorv beside the launcher.
+// and of config.zorv beside the launcher, and signs what the publisher ships.
 //
 //   zorvtool encode [--FIELD VALUE]... [-o FILE]
 //   zorvtool decode [FILE]
+//   zorvtool keygen SECRET_FILE
+//   zorvtool sign --key SECRET_FILE PATH
+//   zorvtool verify --public-key BASE64 PATH
 
 #include <unistd.h>
 
@@ -19,8 +22,10 @@
 #include "config/config_store.h"
 #include "config/file_helpers.h"
 #include "config/version_record.h"
+#include "platform/archive_files.h"
 #include "platform/files.h"
 #include "platform/text.h"
+#include "signing/signature.h"
 
 namespace {
 
@@ -28,6 +33,8 @@ using Record = zorv_VersionCheck;
 
 constexpr int kExitFault = 1;
 constexpr int kExitUsage = 2;
+// A secret key file is one short line.
+constexpr size_t kMaxKeyFileBytes = 4096;
 
 struct Field {
     const char* name;
@@ -84,6 +91,17 @@ void PrintHelp(std::ostream& out) {
            "      field as name=value in field-number order, one list element a line, with\n"
            "      non-printable bytes escaped C-style. Exit status 1 when the text does not\n"
            "      decode into a record.\n"
+           "  zorvtool keygen SECRET_FILE\n"
+           "      Makes an Ed25519 key pair: writes the secret key to SECRET_FILE, a new file\n"
+           "      only its owner may read (an existing file is never overwritten), and prints\n"
+           "      the public key as one line of Base64, the value of the launcher's build\n"
+           "      option TOLBE_UPDATE_PUBLIC_KEY. The secret key is never printed.\n"
+           "  zorvtool sign --key SECRET_FILE PATH\n"
+           "      Signs the file PATH (vaskpc.txt, Client.zip), read as a stream whatever its\n"
+           "      size, and writes the signature as one line of Base64 to PATH.sig.\n"
+           "  zorvtool verify --public-key BASE64 PATH\n"
+           "      Checks PATH against PATH.sig as the launcher does. Exit status 0 when the\n"
+           "      signature is valid, 1 when it is not, with a message.\n"
            "  zorvtool --help\n"
            "\n"
            "Encode options (each takes a value; the list options repeat, in order):\n";
@@ -259,12 +277,131 @@ int Decode(const std::vector<std::string>& args) {
     return std::cout.flush() ? 0 : kExitFault;
 }
 
+// The value of `--name VALUE` or `--name=VALUE` and the one operand of a signing command, in any
+// order; false (with a usage message) for anything else.
+bool SigningArguments(const std::vector<std::string>& args, const std::string& option,
+                      std::string& value, std::string& path, int& status) {
+    bool hasValue = false, hasPath = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == option && i + 1 < args.size()) {
+            value = args[++i];
+            hasValue = true;
+        } else if (args[i].rfind(option + "=", 0) == 0) {
+            value = args[i].substr(option.size() + 1);
+            hasValue = true;
+        } else if (!args[i].empty() && args[i][0] == '-') {
+            status = UsageError("unknown option '" + args[i] + "' (expected " + option + ")");
+            return false;
+        } else if (!hasPath) {
+            path = args[i];
+            hasPath = true;
+        } else {
+            status = UsageError("only one PATH may be given");
+            return false;
+        }
+    }
+    if (!hasValue || !hasPath) {
+        status = UsageError("needs " + option + " VALUE and one PATH");
+        return false;
+    }
+    return true;
+}
+
+int Fault(const std::string& message) {
+    std::cerr << "zorvtool: " << message << "\n";
+    return kExitFault;
+}
+
+// Every byte of the file at the host path, read in pieces.
+bool AddWholeFile(signing::SignatureStream& stream, const std::string& path) {
+    auto file = platform::ArchiveInputFile::OpenHost(path);
+    if (!file) {
+        return false;
+    }
+    const std::optional<uint64_t> size = file->Size();
+    return size && stream.AddFile(*file, *size);
+}
+
+int Keygen(const std::vector<std::string>& args) {
+    if (args.size() != 1 || (args[0].size() > 1 && args[0][0] == '-')) {
+        return UsageError("keygen takes exactly one SECRET_FILE");
+    }
+    const std::optional<signing::KeyPair> pair = signing::MakeKeyPair();
+    if (!pair) {
+        return Fault("no key can be made: the system gives no random source");
+    }
+    const std::string secret = signing::KeyText(pair->secretKey) + "\n";
+    if (!platform::CreateOwnerOnlyHostFile(args[0], secret)) {
+        return Fault("cannot write " + args[0] + ": " + std::strerror(errno) +
+                     (errno == EEXIST ? " (an existing key is never overwritten)" : ""));
+    }
+    std::cout << signing::KeyText(pair->publicKey) << "\n" << std::flush;
+    return std::cout ? 0 : kExitFault;
+}
+
+int Sign(const std::vector<std::string>& args) {
+    std::string keyFile, path;
+    int status = 0;
+    if (!SigningArguments(args, "--key", keyFile, path, status)) {
+        return status;
+    }
+    const auto keyText = platform::ReadWholeHostFile(keyFile, kMaxKeyFileBytes);
+    if (!keyText) {
+        return Fault("cannot read " + keyFile + ": " + std::strerror(errno));
+    }
+    const std::optional<signing::SecretKey> key = signing::ParseSecretKey(*keyText);
+    if (!key) {
+        return Fault(keyFile + " is not a secret key made by 'zorvtool keygen'");
+    }
+    signing::SignatureStream stream;
+    if (!AddWholeFile(stream, path)) {
+        return Fault("cannot read " + path + ": " + std::strerror(errno));
+    }
+    const std::optional<signing::Signature> signature = stream.Sign(*key);
+    const std::string signaturePath = path + signing::kSignatureSuffix;
+    if (!signature) {
+        return Fault("cannot sign " + path);
+    }
+    if (!platform::ReplaceHostFile(signaturePath, signing::SignatureText(*signature) + "\n")) {
+        return Fault("cannot write " + signaturePath + ": " + std::strerror(errno));
+    }
+    return 0;
+}
+
+int Verify(const std::vector<std::string>& args) {
+    std::string publicKey, path;
+    int status = 0;
+    if (!SigningArguments(args, "--public-key", publicKey, path, status)) {
+        return status;
+    }
+    if (!signing::ParsePublicKey(publicKey)) {
+        return UsageError(signing::VerdictText(signing::Verdict::BadPublicKey));
+    }
+    const std::string signaturePath = path + signing::kSignatureSuffix;
+    const auto signatureText =
+        platform::ReadWholeHostFile(signaturePath, signing::kMaxSignatureFileBytes);
+    if (!signatureText) {
+        return Fault(path + ": no signature: cannot read " + signaturePath + ": " +
+                     std::strerror(errno));
+    }
+    signing::SignatureStream stream;
+    if (!AddWholeFile(stream, path)) {
+        return Fault("cannot read " + path + ": " + std::strerror(errno));
+    }
+    const signing::Verdict verdict = signing::CheckSignature(stream, *signatureText, publicKey);
+    if (verdict != signing::Verdict::Valid) {
+        return Fault(path + ": " + signing::VerdictText(verdict));
+    }
+    std::cout << path << ": " << signing::VerdictText(verdict) << "\n" << std::flush;
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
-        return UsageError("missing command (encode or decode)");
+        return UsageError("missing command (encode, decode, keygen, sign or verify)");
     }
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         PrintHelp(std::cout);
@@ -283,5 +420,15 @@ int main(int argc, char** argv) {
     if (args[0] == "decode") {
         return Decode(rest);
     }
-    return UsageError("unknown command '" + args[0] + "' (expected encode or decode)");
+    if (args[0] == "keygen") {
+        return Keygen(rest);
+    }
+    if (args[0] == "sign") {
+        return Sign(rest);
+    }
+    if (args[0] == "verify") {
+        return Verify(rest);
+    }
+    return UsageError("unknown command '" + args[0] +
+                      "' (expected encode, decode, keygen, sign or verify)");
 }

@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -29,10 +30,22 @@
 
 namespace tolbe_test {
 
-// Serves /vaskpc.txt and /Client.zip on a free loopback port and counts the requests.
+// Serves /vaskpc.txt and /Client.zip, and their signature files /vaskpc.txt.sig and
+// /Client.zip.sig, on a free loopback port and counts the requests.
 class LoopbackServer {
 public:
     LoopbackServer() {
+        m_server.Get(R"(/(vaskpc\.txt|Client\.zip)\.sig)",
+                     [this](const httplib::Request& req, httplib::Response& res) {
+                         std::lock_guard<std::mutex> hold(m_lock);
+                         ++m_signatureRequests[req.path];
+                         const auto signature = m_signatures.find(req.path);
+                         if (signature == m_signatures.end()) {
+                             res.status = 404;
+                             return;
+                         }
+                         res.set_content(signature->second, "text/plain");
+                     });
         m_server.Get("/vaskpc.txt", [this](const httplib::Request&, httplib::Response& res) {
             ++noticeRequests;
             std::unique_lock<std::mutex> hold(m_lock);
@@ -116,6 +129,16 @@ public:
         m_archive = std::move(bytes);
     }
 
+    // Serves `text` as the signature file at `path` ("/vaskpc.txt.sig"); without one, 404.
+    void SetSignature(const std::string& path, std::string text) {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_signatures[path] = std::move(text);
+    }
+    int SignatureRequests(const std::string& path) {
+        std::lock_guard<std::mutex> hold(m_lock);
+        return m_signatureRequests[path];
+    }
+
     // Keeps answers to /vaskpc.txt waiting (a silent notice server) until released.
     void HoldNotice() {
         std::lock_guard<std::mutex> hold(m_lock);
@@ -180,6 +203,8 @@ private:
     int m_archiveStatus = 404;
     std::string m_archive;
     std::vector<std::string> m_archiveRanges;
+    std::map<std::string, std::string> m_signatures;
+    std::map<std::string, int> m_signatureRequests;
 };
 
 // A sandbox drive of the harness: its letter, the free space it reports, and whether its root

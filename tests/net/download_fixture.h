@@ -61,9 +61,11 @@ struct DownloadTuning {
 class FileDownloadTest : public ::testing::Test {
 protected:
     // Starts a download of `url` into `path` and waits until it has ended.
+    // With a public key, the archive must be signed with its secret key.
     std::shared_ptr<FileDownLoad> Download(const std::string& url,
                                            const std::string& path = kArchive,
-                                           DownloadTuning tuning = {}) {
+                                           DownloadTuning tuning = {},
+                                           const std::string& publicKey = "") {
         auto download = CreateDownload(url, path, [this](const std::wstring& message) {
             Shown seen{message, m_current.load()->m_finished.load(),
                        EntryAt(sandbox.Host(kArchive)), EntryAt(sandbox.Host(kPart)),
@@ -75,6 +77,7 @@ protected:
         download->m_lowSpeedTime = tuning.seconds;
         download->m_maxResumes = tuning.maxResumes;
         download->m_firstResumeWaitMs = tuning.firstResumeWaitMs;
+        download->m_publicKey = publicKey;
         m_current = download.get();
         StartDownloadThread(download);
         EXPECT_TRUE(WaitUntil([&] { return (download->m_finished & 0xFF) != 0; }, kDeadline))

@@ -85,6 +85,11 @@ void RangeFileServer::AnswerRangesWith(std::string headLines) {
     m_rangeAnswer = std::move(headLines);
 }
 
+void RangeFileServer::ServeSignature(std::string text) {
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_signature = std::move(text);
+}
+
 int64_t RangeFileServer::served() const {
     std::lock_guard<std::mutex> hold(m_lock);
     return m_served;
@@ -96,6 +101,16 @@ void RangeFileServer::Answer(RawHttpServer::Connection& connection) {
     const auto total = static_cast<int64_t>(file.size());
     const std::string range = RequestHeader(connection.head(), "Range");
     const std::string ifRange = RequestHeader(connection.head(), "If-Range");
+    const std::string& requestHead = connection.head();
+    if (!m_signature.empty() &&
+        requestHead.substr(0, requestHead.find("\r\n")).find(".sig HTTP/") != std::string::npos) {
+        const std::string answer =
+            "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(m_signature.size()) +
+            "\r\n\r\n" + m_signature;
+        hold.unlock();
+        connection.Send(answer);
+        return;
+    }
 
     int64_t first = 0;
     if (!range.empty() && m_honourRanges) {

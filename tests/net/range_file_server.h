@@ -49,6 +49,10 @@ public:
     // unusable answer), e.g. "HTTP/1.1 416 Range Not Satisfiable\r\nContent-Length: 0\r\n".
     void AnswerRangesWith(std::string headLines);
 
+    // Requests for a path ending in ".sig" are answered 200 with this text (a signature file)
+    // instead of the file; empty: they get the file like any other path.
+    void ServeSignature(std::string text);
+
     // Body bytes sent so far, over every answer.
     int64_t served() const;
     // The request heads received so far, in order.
@@ -69,6 +73,7 @@ private:
     int64_t m_bytesPerSecond = 0;
     std::function<bool(int64_t)> m_beforeReset;
     std::string m_rangeAnswer;
+    std::string m_signature;
     int64_t m_served = 0;
     RawHttpServer m_raw;  // last: it serves until it goes, first
 };

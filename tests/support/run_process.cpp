@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -87,9 +88,11 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
     ::close(out[0]);
     ::close(err[0]);
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    rusage usage{};
+    while (::wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
     }
     result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.peakMemoryKiB = usage.ru_maxrss;
     return result;
 }
 

@@ -10,6 +10,7 @@ struct ProcessResult {
     int exitStatus = -1;  // -1 when it did not exit normally
     std::string out;
     std::string err;
+    long peakMemoryKiB = 0;  // the most resident memory the program held at any moment
 };
 
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input = "");

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "config/config_store.h"
+#include "signing/signature.h"
 #include "tests/support/run_process.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_signer.h"
 
 namespace {
 
@@ -104,6 +108,11 @@ TEST(Zorvtool, FaultsAndUsageErrors) {
         {{"encode", "--versoin", "1"}, "", 2, "unknown option '--versoin'"},
         {{"encode", "--version"}, "", 2, "needs a value"},
         {{"publish"}, "", 2, "unknown command 'publish'"},
+        {{"keygen"}, "", 2, "exactly one SECRET_FILE"},
+        {{"sign", "file"}, "", 2, "needs --key VALUE and one PATH"},
+        {{"sign", "--key", "k", "a", "b"}, "", 2, "only one PATH"},
+        {{"verify", "--public-key", "not-a-key", "file"}, "", 2, "not the Base64 text"},
+        {{"verify", "--key", "k", "file"}, "", 2, "unknown option '--key'"},
         {{}, "", 2, "missing command"},
     };
     for (const auto& c : cases) {
@@ -126,6 +135,125 @@ TEST(Zorvtool, HelpListsEveryOption) {
                                "--client-exe", "--spare-list-12", "-o FILE", "decode [FILE]"}) {
         EXPECT_NE(result.out.find(option), std::string::npos) << option;
     }
+}
+
+}  // namespace
+
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(ZorvtoolKeys, KeygenWritesAnOwnerOnlySecretAndPrintsOnlyThePublicKey) {
+    tolbe_test::TempDir dir;
+    const std::string secret = dir.Join("publisher.key");
+    const auto made = Zorvtool({"keygen", secret});
+    ASSERT_EQ(made.exitStatus, 0) << made.err;
+    EXPECT_EQ(fs::status(secret).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    // One line of Base64 that is a public key; the secret is in its file and nowhere else.
+    ASSERT_FALSE(made.out.empty());
+    EXPECT_EQ(made.out.find('\n'), made.out.size() - 1);
+    EXPECT_TRUE(signing::ParsePublicKey(made.out));
+    const std::string secretText = tolbe_test::ReadHostFile(secret);
+    ASSERT_TRUE(signing::ParseSecretKey(secretText));
+    const std::string secretLine = secretText.substr(0, secretText.find('\n'));
+    EXPECT_EQ(made.out.find(secretLine), std::string::npos);
+    EXPECT_EQ(made.err.find(secretLine), std::string::npos);
+
+    // An existing key is never overwritten, nor a file reached through a link.
+    const struct {
+        const char* name;
+        std::string path;
+    } taken[] = {{"the key itself", secret}, {"a link to a new file", dir.Join("link.key")}};
+    fs::create_symlink(dir.Join("target"), dir.Join("link.key"));
+    for (const auto& t : taken) {
+        SCOPED_TRACE(t.name);
+        const auto again = Zorvtool({"keygen", t.path});
+        EXPECT_EQ(again.exitStatus, 1);
+        EXPECT_NE(again.err.find("cannot write"), std::string::npos) << again.err;
+        EXPECT_EQ(again.out, "");
+    }
+    EXPECT_EQ(tolbe_test::ReadHostFile(secret), secretText);
+    EXPECT_FALSE(fs::exists(dir.Join("target")));
+}
+
+TEST(ZorvtoolKeys, VerifyTellsAValidSignatureFromEveryOtherFile) {
+    tolbe_test::TempDir dir;
+    const std::string secret = dir.Join("publisher.key");
+    const std::string publicKey = Zorvtool({"keygen", secret}).out;
+    const std::string file = dir.Join("Client.zip");
+    tolbe_test::WriteHostFile(file, "the archive's bytes");
+    const auto signedFile = Zorvtool({"sign", "--key", secret, file});
+    ASSERT_EQ(signedFile.exitStatus, 0) << signedFile.err;
+    const std::string signature = tolbe_test::ReadHostFile(file + ".sig");
+    tolbe_test::TestSigner stranger;
+
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::string signature;  // empty: no signature file
+        int exitStatus;
+        const char* message;  // on standard output when valid, else on standard error
+    } cases[] = {
+        {"as signed", "the archive's bytes", signature, 0, "the signature is valid"},
+        {"with CR LF", "the archive's bytes", signature.substr(0, signature.size() - 1) + "\r\n", 0,
+         "the signature is valid"},
+        {"changed by one byte", "the archive's bytez", signature, 1, "does not match"},
+        {"signed by another key", "the archive's bytes",
+         stranger.SignatureFile("the archive's bytes"), 1, "does not match"},
+        {"garbage", "the archive's bytes", "not a signature at all\n", 1, "not the Base64 text"},
+        {"a signature cut short", "the archive's bytes", signature.substr(0, 40), 1,
+         "not the Base64 text"},
+        {"no signature file", "the archive's bytes", "", 1, "no signature"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        tolbe_test::WriteHostFile(file, c.bytes);
+        fs::remove(file + ".sig");
+        if (!c.signature.empty()) {
+            tolbe_test::WriteHostFile(file + ".sig", c.signature);
+        }
+        const auto result = Zorvtool({"verify", "--public-key=" + publicKey, file});
+        EXPECT_EQ(result.exitStatus, c.exitStatus);
+        EXPECT_NE((c.exitStatus == 0 ? result.out : result.err).find(c.message), std::string::npos)
+            << result.out << result.err;
+    }
+
+    const std::string notAKey = dir.Join("not.key");
+    tolbe_test::WriteHostFile(notAKey, publicKey);  // a public key is no secret key
+    const auto refused = Zorvtool({"sign", "--key", notAKey, file});
+    EXPECT_EQ(refused.exitStatus, 1);
+    EXPECT_NE(refused.err.find("is not a secret key"), std::string::npos) << refused.err;
+}
+
+// Signing and checking stream the file: a gibibyte costs no more memory than a few bytes. The
+// file is sparse, so the test needs no gibibyte of disk.
+TEST(ZorvtoolKeys, AGibibyteIsSignedAndCheckedInBoundedMemory) {
+    constexpr uintmax_t kGiB = uintmax_t{1} << 30;
+    constexpr long kMemoryLimitKiB = 64 * 1024;  // far below the file, far above the program
+    tolbe_test::TempDir dir;
+    const std::string secret = dir.Join("publisher.key");
+    const std::string publicKey = Zorvtool({"keygen", secret}).out;
+    const std::string file = dir.Join("Client.zip");
+    tolbe_test::WriteHostFile(file, "head");
+    fs::resize_file(file, kGiB);
+
+    const auto signedFile = Zorvtool({"sign", "--key", secret, file});
+    ASSERT_EQ(signedFile.exitStatus, 0) << signedFile.err;
+    EXPECT_LT(signedFile.peakMemoryKiB, kMemoryLimitKiB);
+    const auto checked = Zorvtool({"verify", "--public-key", publicKey, file});
+    EXPECT_EQ(checked.exitStatus, 0) << checked.err;
+    EXPECT_LT(checked.peakMemoryKiB, kMemoryLimitKiB);
+
+    // The last byte counts as much as the first.
+    {
+        std::FILE* stream = std::fopen(file.c_str(), "r+b");
+        ASSERT_NE(stream, nullptr);
+        std::fseek(stream, static_cast<long>(kGiB - 1), SEEK_SET);
+        std::fputc('x', stream);
+        std::fclose(stream);
+    }
+    EXPECT_EQ(Zorvtool({"verify", "--public-key", publicKey, file}).exitStatus, 1);
 }
 
 }  // namespace
