@@ -9,6 +9,7 @@
 #include <map>
 #include <thread>
 
+#include "tests/archive/extraction_workers.h"
 #include "tests/archive/progress_gate.h"
 #include "tests/archive/wait_for_end.h"
 #include "tests/support/random_bytes.h"
@@ -59,7 +60,7 @@ struct FreshRun {
     }
 
     tolbe_test::SandboxDrives drives{"D"};
-    CZipImplement zip;
+    tolbe_test::Extractor zip;
 };
 
 class ZipImplementTest : public ::testing::Test {
@@ -93,7 +94,7 @@ protected:
     }
 
     tolbe_test::SandboxDrives m_drives{"D"};
-    CZipImplement m_zip;
+    tolbe_test::Extractor m_zip;
     tolbe_test::ProgressGate m_gate;
 };
 
@@ -639,9 +640,9 @@ TEST_F(ZipImplementTest, AShortWriteFailsTheRun) {
     constexpr size_t kLimit = 64 * 1024;
     const std::string small = RandomBytes(1000, 7);
     MakeArchive({{"small.bin", small}, {"big.bin", RandomBytes(4 * kLimit, 8)}, {"z.txt", "z"}});
-    const tolbe_test::ProcessResult child =
-        tolbe_test::RunProcess({TOLBE_EXTRACT_CHILD, std::to_string(kLimit),
-                                m_drives.Host(kArchive), m_drives.Host(R"(D:\Tolbe)")});
+    const tolbe_test::ProcessResult child = tolbe_test::RunProcess(
+        {TOLBE_EXTRACT_CHILD, std::to_string(kLimit), m_drives.Host(kArchive),
+         m_drives.Host(R"(D:\Tolbe)"), std::to_string(tolbe_test::ExtractionWorkers())});
     ASSERT_EQ(child.exitStatus, 0) << child.err;
     EXPECT_EQ(child.out, "2\n");
     EXPECT_EQ(ReadHostFile(m_drives.Host(R"(D:\Tolbe\small.bin)")), small);
