@@ -177,28 +177,36 @@ bool CZipImplement::ExtractPlanned(const ExtractionPlan& plan, const std::string
     struct Helper {
         ArchiveHandle archive;
         platform::ExtractionTarget target;
+        platform::ArchiveInputFile input;
     };
     std::vector<Helper> helpers;
     const unsigned workers = WorkersFor(plan.entries.size());
     for (unsigned i = 1; i < workers; ++i) {
         ArchiveHandle own = OpenArchive(zipPath);
         std::optional<platform::ExtractionTarget> ownTarget = target.OpenAnother();
-        if (!own || !ownTarget) {
+        std::optional<platform::ArchiveInputFile> ownInput =
+            platform::ArchiveInputFile::Open(zipPath);
+        if (!own || !ownTarget || !ownInput) {
             break;
         }
-        helpers.push_back(Helper{std::move(own), std::move(*ownTarget)});
+        helpers.push_back(Helper{std::move(own), std::move(*ownTarget), std::move(*ownInput)});
+    }
+    std::optional<platform::ArchiveInputFile> input = platform::ArchiveInputFile::Open(zipPath);
+    if (!input) {
+        return false;  // the archive went away since it was opened
     }
     std::vector<std::thread> threads;
     for (Helper& helper : helpers) {
         try {
             threads.emplace_back([&, this] {
-                RunWorker(plan, queue, helper.archive.get(), helper.target, created.get());
+                RunWorker(plan, queue, {helper.archive.get(), &helper.input}, helper.target,
+                          created.get());
             });
         } catch (const std::system_error&) {
             break;  // no more threads to be had: fewer workers
         }
     }
-    RunWorker(plan, queue, archive, target, created.get());
+    RunWorker(plan, queue, {archive, &*input}, target, created.get());
     for (std::thread& thread : threads) {
         thread.join();
     }
@@ -223,8 +231,9 @@ bool CZipImplement::ExtractPlanned(const ExtractionPlan& plan, const std::string
     return false;
 }
 
-void CZipImplement::RunWorker(const ExtractionPlan& plan, EntryQueue& queue, unzFile archive,
-                              platform::ExtractionTarget& target, bool* created) {
+void CZipImplement::RunWorker(const ExtractionPlan& plan, EntryQueue& queue,
+                              const ArchiveSource& source, platform::ExtractionTarget& target,
+                              bool* created) {
     std::optional<EntryInflater> inflater;
     try {
         inflater.emplace();
@@ -236,8 +245,8 @@ void CZipImplement::RunWorker(const ExtractionPlan& plan, EntryQueue& queue, unz
         try {
             unz64_file_pos position = plan.entries[*index].position;
             const StopCheck stop = [&queue, index] { return queue.FailedBefore(*index); };
-            extracted = unzGoToFilePos64(archive, &position) == UNZ_OK &&
-                        ExtractCurrentEntry(archive, target, *inflater, stop, created[*index]);
+            extracted = unzGoToFilePos64(source.archive, &position) == UNZ_OK &&
+                        ExtractCurrentEntry(source, target, *inflater, stop, created[*index]);
         } catch (const std::exception&) {
             extracted = false;  // out of memory: a failed entry, never a silent end of the worker
         }
@@ -255,13 +264,14 @@ bool CZipImplement::UnzipCurrentFile(unzFile archive, const char* destDir) {
     }
     EntryInflater inflater;
     bool created = false;
-    return ExtractCurrentEntry(
-        archive, *target, inflater, [] { return false; }, created);
+    const StopCheck never = [] { return false; };
+    return ExtractCurrentEntry({archive, nullptr}, *target, inflater, never, created);
 }
 
-bool CZipImplement::ExtractCurrentEntry(unzFile archive, platform::ExtractionTarget& target,
-                                        EntryInflater& inflater, const StopCheck& stop,
-                                        bool& created) {
+bool CZipImplement::ExtractCurrentEntry(const ArchiveSource& source,
+                                        platform::ExtractionTarget& target, EntryInflater& inflater,
+                                        const StopCheck& stop, bool& created) {
+    const unzFile archive = source.archive;
     unz_file_info64 info{};
     // The name is checked as the text it stands for, in the form it is written under.
     const std::optional<std::string> text = ReadCurrentEntryName(archive, info);
@@ -284,8 +294,9 @@ bool CZipImplement::ExtractCurrentEntry(unzFile archive, platform::ExtractionTar
         return false;
     }
     created = true;
-    // Raw: minizip checks the entry's local header and hands over its data as the archive
-    // stores it; inflating it here takes it in large pieces.
+    // Raw: minizip checks the entry's local header and finds where its data starts; the data
+    // itself is read here in large pieces, straight from the file when there is one, since
+    // minizip hands raw data over 16 KiB and one byte at a time.
     int method = 0;
     int level = 0;
     if (unzOpenCurrentFile2(archive, &method, &level, 1) != UNZ_OK) {
@@ -295,12 +306,20 @@ bool CZipImplement::ExtractCurrentEntry(unzFile archive, platform::ExtractionTar
     if (m_progressHook) {
         m_progressHook(m_doneBytes.load(std::memory_order_relaxed));
     }
-    const RawReader read = [archive](char* out, size_t size) -> std::optional<size_t> {
-        const int count = unzReadCurrentFile(archive, out, static_cast<unsigned>(size));
-        if (count < 0) {
-            return std::nullopt;
+    uint64_t offset = unzGetCurrentFileZStreamPos64(archive);
+    uint64_t rest = info.compressed_size;
+    const RawReader read = [&](char* out, size_t size) -> std::optional<size_t> {
+        if (source.input == nullptr) {
+            const int count = unzReadCurrentFile(archive, out, static_cast<unsigned>(size));
+            return count < 0 ? std::nullopt : std::optional<size_t>(static_cast<size_t>(count));
         }
-        return static_cast<size_t>(count);
+        const std::optional<size_t> count =
+            source.input->ReadAt(offset, out, static_cast<size_t>(std::min<uint64_t>(size, rest)));
+        if (count) {
+            offset += *count;
+            rest -= *count;
+        }
+        return count;
     };
     const PieceSink write = [&](const char* data, size_t size) {
         if (stop() || !file->Write(data, size)) {

@@ -21,8 +21,9 @@
 #include <thread>
 
 namespace platform {
+class ArchiveInputFile;
 class ExtractionTarget;
-}
+}  // namespace platform
 class EntryInflater;
 class EntryQueue;
 struct ExtractionPlan;
@@ -120,15 +121,22 @@ private:
     // Tells a worker to stop the entry it is writing, before its next piece.
     using StopCheck = std::function<bool()>;
 
+    // Where a worker reads the archive: minizip's handle for its structure and, when there is
+    // one, the file itself for the entries' data.
+    struct ArchiveSource {
+        unzFile archive;
+        platform::ArchiveInputFile* input;
+    };
+
     // The workers of one run after the first pass: the calling thread and its helpers.
     bool ExtractPlanned(const ExtractionPlan& plan, const std::string& zipPath, unzFile archive,
                         platform::ExtractionTarget& target);
     // One worker: takes entries from the queue until none is left.
-    void RunWorker(const ExtractionPlan& plan, EntryQueue& queue, unzFile archive,
+    void RunWorker(const ExtractionPlan& plan, EntryQueue& queue, const ArchiveSource& source,
                    platform::ExtractionTarget& target, bool* created);
     // UnzipCurrentFile below a target that is already open; `created` is set once the entry's
     // file has been made.
-    bool ExtractCurrentEntry(unzFile archive, platform::ExtractionTarget& target,
+    bool ExtractCurrentEntry(const ArchiveSource& source, platform::ExtractionTarget& target,
                              EntryInflater& inflater, const StopCheck& stop, bool& created);
     unsigned WorkersFor(size_t entries) const;
     void AddWrittenBytes(uint64_t count);
