@@ -196,6 +196,7 @@ bool CZipImplement::ExtractPlanned(const ExtractionPlan& plan, const std::string
         return false;  // the archive went away since it was opened
     }
     std::vector<std::thread> threads;
+    threads.reserve(helpers.size());  // so that starting one throws nothing but system_error
     for (Helper& helper : helpers) {
         try {
             threads.emplace_back([&, this] {
