@@ -423,13 +423,19 @@ TEST(ZipImplementDamage, DamagedEntriesFailTheRun) {
     for (int i = 0; text.size() < 60000; ++i) {
         text += "line " + std::to_string(i * 7919 % 10007) + " of the client's text\n";
     }
-    enum class Damage { ChangeStoredByte, DeclareMoreBytes, ScrambleDeflateData };
+    enum class Damage {
+        ChangeStoredByte,
+        DeclareMoreBytes,
+        DeclareFewerBytes,
+        ScrambleDeflateData
+    };
     const struct {
         const char* what;
         Damage damage;
     } cases[] = {
         {"checksum mismatch", Damage::ChangeStoredByte},
         {"data ends before the declared size", Damage::DeclareMoreBytes},
+        {"data runs past the declared size", Damage::DeclareFewerBytes},
         {"damaged compressed data", Damage::ScrambleDeflateData},
     };
     for (const auto& c : cases) {
@@ -438,6 +444,8 @@ TEST(ZipImplementDamage, DamagedEntriesFailTheRun) {
         ZipEntry damaged{"damaged.txt", plain, 0, true};
         if (c.damage == Damage::DeclareMoreBytes) {
             damaged.declaredSize = plain.size() + 100;
+        } else if (c.damage == Damage::DeclareFewerBytes) {
+            damaged.declaredSize = plain.size() - 10;
         } else if (c.damage == Damage::ScrambleDeflateData) {
             damaged = ZipEntry{"damaged.txt", text};
         }
@@ -457,6 +465,9 @@ TEST(ZipImplementDamage, DamagedEntriesFailTheRun) {
         EXPECT_EQ(run.Extract(), CZipImplement::kFailed);
         EXPECT_EQ(ReadHostFile(run.Target("first.txt")), "kept");
         EXPECT_FALSE(tolbe_test::HostPathExists(run.Target("last.txt")));
+        // Never more than the entry declares, which is what the drive's room was checked for.
+        EXPECT_LE(ReadHostFile(run.Target("damaged.txt")).size(),
+                  damaged.declaredSize.value_or(damaged.data.size()));
     }
 }
 
