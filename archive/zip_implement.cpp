@@ -1,12 +1,17 @@
 #include "archive/zip_implement.h"
 
+#include <algorithm>
 #include <exception>
 #include <optional>
+#include <system_error>
 
 #include "archive/archive_reader.h"
 #include "archive/empty_archive.h"
+#include "archive/entry_data.h"
 #include "archive/entry_mode.h"
 #include "archive/entry_name.h"
+#include "archive/entry_queue.h"
+#include "archive/extraction_plan.h"
 #include "archive/minizip_handles.h"
 #include "platform/archive_files.h"
 #include "platform/text.h"
@@ -16,15 +21,6 @@ namespace {
 
 bool IsSeparator(char c) {
     return c == '/' || c == '\\';
-}
-
-// The central directory's record of the current entry, without its name.
-std::optional<unz_file_info64> CurrentEntryInfo(unzFile archive) {
-    unz_file_info64 info{};
-    if (unzGetCurrentFileInfo64(archive, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) {
-        return std::nullopt;
-    }
-    return info;
 }
 
 // Fills `info` and `name` with the current entry's record and its whole name, however long the
@@ -44,9 +40,26 @@ bool ReadCurrentEntry(unzFile archive, unz_file_info64& info, std::string& name)
     }
 }
 
+// The current entry's record and its name as the text it is written under, or nullopt when the
+// record cannot be read or the name is empty, no text, or could lead outside the target.
+std::optional<std::string> ReadCurrentEntryName(unzFile archive, unz_file_info64& info) {
+    std::string stored;
+    if (!ReadCurrentEntry(archive, info, stored)) {
+        return std::nullopt;
+    }
+    std::optional<std::string> text = EntryNameAsText(stored, info.flag & kUtf8NameFlag);
+    if (!text || text->empty() || !EntryNameStaysInside(*text)) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+// General-purpose bit 0: the entry's data is encrypted, which the launcher cannot read.
+constexpr unsigned long kEncryptedFlag = 1;
+
 }  // namespace
 
-CZipImplement::CZipImplement() : m_readBuffer(kReadBufferBytes) {}
+CZipImplement::CZipImplement() = default;
 
 CZipImplement::~CZipImplement() = default;
 
@@ -133,63 +146,145 @@ bool CZipImplement::UnzipAll(std::string zipPath, std::string destDir) {
     if (unzGetGlobalInfo64(archive.get(), &global) != UNZ_OK) {
         return false;
     }
-    const uint64_t entries = global.number_entry;
-
-    uint64_t totalBytes = 0;
-    for (uint64_t i = 0; i < entries; ++i) {
-        if (const auto info = CurrentEntryInfo(archive.get())) {
-            totalBytes += info->uncompressed_size;
-        }
-        // Past a step that fails no entry can be read: an archive that claims more entries than
-        // it holds (up to 2^64 in zip64 form) ends its first pass there instead of asking for
-        // every missing one; the second pass then fails at the same place.
-        if (i + 1 < entries && unzGoToNextFile(archive.get()) != UNZ_OK) {
-            break;
-        }
-    }
-    unzGoToFirstFile(archive.get());
+    const ExtractionPlan plan = PlanExtraction(archive.get(), global.number_entry);
     // A client that cannot fit fails before its first byte is written, instead of filling the
     // drive and failing part way.
-    if (!platform::DriveHasRoomFor(destDir, totalBytes)) {
+    if (!platform::DriveHasRoomFor(destDir, plan.totalBytes)) {
         return false;
     }
 
-    m_totalBytes.store(totalBytes, std::memory_order_relaxed);
+    m_totalBytes.store(plan.totalBytes, std::memory_order_relaxed);
     m_doneBytes.store(0, std::memory_order_relaxed);
-    m_totalEntries.store(static_cast<int32_t>(entries), std::memory_order_relaxed);
+    m_totalEntries.store(static_cast<int32_t>(global.number_entry), std::memory_order_relaxed);
     m_doneEntries.store(1, std::memory_order_relaxed);
+    return ExtractPlanned(plan, zipPath, archive.get(), *target);
+}
 
-    for (uint64_t i = 0; i < entries; ++i) {
-        if (!UnzipCurrentFile(archive.get(), *target)) {
-            return false;
-        }
-        if (i + 1 < entries && unzGoToNextFile(archive.get()) != UNZ_OK) {
-            return false;
-        }
-        m_doneEntries.fetch_add(1, std::memory_order_relaxed);
+bool CZipImplement::ExtractPlanned(const ExtractionPlan& plan, const std::string& zipPath,
+                                   unzFile archive, platform::ExtractionTarget& target) {
+    // With a test hook the entries pass one at a time in the archive's order (see ProgressHook).
+    std::vector<size_t> order = HandOutOrder(plan);
+    if (m_progressHook) {
+        std::sort(order.begin(), order.end());
     }
-    return true;
+    EntryQueue queue(std::move(order), static_cast<bool>(m_progressHook));
+    // Which entries' files this run has made; each flag is written by the one worker that
+    // extracts that entry and read once every worker has ended.
+    const std::unique_ptr<bool[]> created = std::make_unique<bool[]>(plan.entries.size());
+
+    // The helpers' handles are opened here, before any of them runs: a helper that cannot have
+    // them is simply not started, and the others share its entries.
+    struct Helper {
+        ArchiveHandle archive;
+        platform::ExtractionTarget target;
+        platform::ArchiveInputFile input;
+    };
+    std::vector<Helper> helpers;
+    const unsigned workers = WorkersFor(plan.entries.size());
+    for (unsigned i = 1; i < workers; ++i) {
+        ArchiveHandle own = OpenArchive(zipPath);
+        std::optional<platform::ExtractionTarget> ownTarget = target.OpenAnother();
+        std::optional<platform::ArchiveInputFile> ownInput =
+            platform::ArchiveInputFile::Open(zipPath);
+        if (!own || !ownTarget || !ownInput) {
+            break;
+        }
+        helpers.push_back(Helper{std::move(own), std::move(*ownTarget), std::move(*ownInput)});
+    }
+    std::optional<platform::ArchiveInputFile> input = platform::ArchiveInputFile::Open(zipPath);
+    if (!input) {
+        return false;  // the archive went away since it was opened
+    }
+    std::vector<std::thread> threads;
+    threads.reserve(helpers.size());  // so that starting one throws nothing but system_error
+    for (Helper& helper : helpers) {
+        try {
+            threads.emplace_back([&, this] {
+                RunWorker(plan, queue, {helper.archive.get(), &helper.input}, helper.target,
+                          created.get());
+            });
+        } catch (const std::system_error&) {
+            break;  // no more threads to be had: fewer workers
+        }
+    }
+    RunWorker(plan, queue, {archive, &*input}, target, created.get());
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+
+    const std::optional<size_t> failed = queue.FirstFailure();
+    if (!failed) {
+        // Every entry the archive holds, and every one it claims.
+        return queue.Succeeded() == plan.entries.size() && plan.Complete();
+    }
+    // The entries after the failed one end as if the run had never reached them: what this run
+    // wrote of them goes again. A file that was there before an entry replaced it stays replaced.
+    for (size_t i = *failed + 1; i < plan.entries.size(); ++i) {
+        unz_file_info64 info{};
+        unz64_file_pos position = plan.entries[i].position;
+        if (!created[i] || unzGoToFilePos64(archive, &position) != UNZ_OK) {
+            continue;
+        }
+        if (const std::optional<std::string> name = ReadCurrentEntryName(archive, info)) {
+            target.RemoveFile(*name);
+        }
+    }
+    return false;
+}
+
+void CZipImplement::RunWorker(const ExtractionPlan& plan, EntryQueue& queue,
+                              const ArchiveSource& source, platform::ExtractionTarget& target,
+                              bool* created) {
+    std::optional<EntryInflater> inflater;
+    try {
+        inflater.emplace();
+    } catch (const std::exception&) {
+        return;  // out of memory: the other workers take the entries
+    }
+    while (const std::optional<size_t> index = queue.Take()) {
+        bool extracted = false;
+        try {
+            unz64_file_pos position = plan.entries[*index].position;
+            const StopCheck stop = [&queue, index] { return queue.FailedBefore(*index); };
+            extracted = unzGoToFilePos64(source.archive, &position) == UNZ_OK &&
+                        ExtractCurrentEntry(source, target, *inflater, stop, created[*index]);
+        } catch (const std::exception&) {
+            extracted = false;  // out of memory: a failed entry, never a silent end of the worker
+        }
+        if (extracted) {
+            m_doneEntries.fetch_add(1, std::memory_order_relaxed);
+        }
+        queue.Finish(*index, !extracted);
+    }
 }
 
 bool CZipImplement::UnzipCurrentFile(unzFile archive, const char* destDir) {
     std::optional<platform::ExtractionTarget> target = platform::ExtractionTarget::Open(destDir);
-    return target && UnzipCurrentFile(archive, *target);
-}
-
-bool CZipImplement::UnzipCurrentFile(unzFile archive, platform::ExtractionTarget& target) {
-    unz_file_info64 info{};
-    std::string stored;
-    if (!ReadCurrentEntry(archive, info, stored)) {
+    if (!target) {
         return false;
     }
+    EntryInflater inflater;
+    bool created = false;
+    const StopCheck never = [] { return false; };
+    return ExtractCurrentEntry({archive, nullptr}, *target, inflater, never, created);
+}
+
+bool CZipImplement::ExtractCurrentEntry(const ArchiveSource& source,
+                                        platform::ExtractionTarget& target, EntryInflater& inflater,
+                                        const StopCheck& stop, bool& created) {
+    const unzFile archive = source.archive;
+    unz_file_info64 info{};
     // The name is checked as the text it stands for, in the form it is written under.
-    const std::optional<std::string> text = EntryNameAsText(stored, info.flag & kUtf8NameFlag);
-    if (!text || text->empty() || !EntryNameStaysInside(*text)) {
+    const std::optional<std::string> text = ReadCurrentEntryName(archive, info);
+    if (!text) {
         return false;
     }
     const std::string& name = *text;
     if (IsSeparator(name.back())) {
         return target.MakeFolders(name);  // a directory entry: no file
+    }
+    if ((info.flag & kEncryptedFlag) != 0 || !EntryInflater::Supports(info.compression_method)) {
+        return false;  // data the launcher cannot read: no file made for it
     }
 
     // The folders along the name are made or entered first; a link or a file in the place of
@@ -199,32 +294,45 @@ bool CZipImplement::UnzipCurrentFile(unzFile archive, platform::ExtractionTarget
     if (!file) {
         return false;
     }
-    if (unzOpenCurrentFile(archive) != UNZ_OK) {
+    created = true;
+    // Raw: minizip checks the entry's local header and finds where its data starts; the data
+    // itself is read here in large pieces, straight from the file when there is one, since
+    // minizip hands raw data over 16 KiB and one byte at a time.
+    int method = 0;
+    int level = 0;
+    if (unzOpenCurrentFile2(archive, &method, &level, 1) != UNZ_OK) {
         return false;
     }
     OpenEntry entry(archive);
     if (m_progressHook) {
         m_progressHook(m_doneBytes.load(std::memory_order_relaxed));
     }
-    uint64_t written = 0;
-    for (;;) {
-        const int count = unzReadCurrentFile(archive, m_readBuffer.data(),
-                                             static_cast<unsigned>(m_readBuffer.size()));
-        if (count < 0) {
+    uint64_t offset = unzGetCurrentFileZStreamPos64(archive);
+    uint64_t rest = info.compressed_size;
+    const RawReader read = [&](char* out, size_t size) -> std::optional<size_t> {
+        if (source.input == nullptr) {
+            const int count = unzReadCurrentFile(archive, out, static_cast<unsigned>(size));
+            return count < 0 ? std::nullopt : std::optional<size_t>(static_cast<size_t>(count));
+        }
+        const std::optional<size_t> count =
+            source.input->ReadAt(offset, out, static_cast<size_t>(std::min<uint64_t>(size, rest)));
+        if (count) {
+            offset += *count;
+            rest -= *count;
+        }
+        return count;
+    };
+    const PieceSink write = [&](const char* data, size_t size) {
+        if (stop() || !file->Write(data, size)) {
             return false;
         }
-        if (count == 0) {
-            break;
-        }
-        if (!file->Write(m_readBuffer.data(), static_cast<size_t>(count))) {
-            return false;
-        }
-        written += static_cast<uint64_t>(count);
-        AddWrittenBytes(static_cast<uint64_t>(count));
-    }
-    // A damaged entry is a failed entry: the checksum is compared when the entry is closed after
-    // all of it was read, and an entry whose data ends early never reaches that comparison.
-    const bool intact = entry.Close() == UNZ_OK && written == info.uncompressed_size;
+        AddWrittenBytes(size);
+        return true;
+    };
+    // A damaged entry is a failed entry: its size and checksum are compared with the central
+    // directory's once all of its data has been read.
+    const EntryDataFacts facts{info.compression_method, info.uncompressed_size, info.crc};
+    const bool intact = inflater.Extract(facts, read, write);
     return file->Close() && intact;
 }
 
@@ -260,6 +368,19 @@ void CZipImplement::Reset(int state) {
 
 void CZipImplement::SetProgressHook(ProgressHook hook) {
     m_progressHook = std::move(hook);
+}
+
+void CZipImplement::SetWorkerCount(unsigned count) {
+    m_workerCount = std::min(count, kMaxWorkers);
+}
+
+unsigned CZipImplement::WorkersFor(size_t entries) const {
+    unsigned workers = m_workerCount;
+    if (workers == 0) {
+        workers = std::clamp(std::thread::hardware_concurrency(), 1u, kMaxWorkers);
+    }
+    // No more workers than entries, and the calling thread is always one.
+    return static_cast<unsigned>(std::max<size_t>(1, std::min<size_t>(workers, entries)));
 }
 
 void CZipImplement::AddWrittenBytes(uint64_t count) {

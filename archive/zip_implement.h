@@ -6,6 +6,10 @@
 // runs everything else. The worker publishes its counters and, last of all, its state through
 // atomics; the main thread writes them only in StartUnzip, which it refuses while a run is in
 // progress. There is no lock.
+//
+// Inside a run the worker shares the entries with helper threads, one worker per core up to
+// kMaxWorkers in all, each with its own handle on the archive and on the target; it joins them
+// before it writes the final state, so that no helper outlives the run.
 
 #include <unzip.h>
 
@@ -15,11 +19,14 @@
 #include <memory>
 #include <string>
 #include <thread>
-#include <vector>
 
 namespace platform {
+class ArchiveInputFile;
 class ExtractionTarget;
-}
+}  // namespace platform
+class EntryInflater;
+class EntryQueue;
+struct ExtractionPlan;
 
 class CZipImplement {
 public:
@@ -29,16 +36,17 @@ public:
     static constexpr int kFailed = 2;      // the last run stopped at a failure
     static constexpr int kDone = 3;        // the last run extracted every entry
 
-    // Bytes asked of an entry at a time, and so the largest piece written to a file at once:
-    // large enough that reading and writing cost few calls per megabyte.
-    static constexpr size_t kReadBufferBytes = 256 * 1024;
     // Room for an entry's name at the first reading; a longer name is read again, whole.
     static constexpr size_t kNameBufferBytes = 512;
+    // The most workers a run uses: one per core up to this many.
+    static constexpr unsigned kMaxWorkers = 8;
 
-    // Called on the worker with m_doneBytes at that moment: once when an entry's file has been
+    // Called on a worker with m_doneBytes at that moment: once when an entry's file has been
     // created and its data opened (before its first byte), then after each piece written into
     // it. The worker waits until it returns, which lets a test hold an extraction at a known
-    // point. Empty by default; the launcher never sets one.
+    // point. While a hook is installed, the workers take the entries one at a time in the
+    // archive's order, so that the calls come in that order whatever the number of workers.
+    // Empty by default; the launcher never sets one.
     using ProgressHook = std::function<void(uint64_t doneBytes)>;
 
     // Idle (state 0), zero counters, empty paths, no thread.
@@ -66,10 +74,13 @@ public:
     // (done or failed) last.
     void UnzipThread();
 
-    // Extracts every entry of the archive (narrow Windows-form paths) in order: a first pass
-    // sums the entries' sizes, a second writes them. Stops at the first entry that fails; what
-    // was written before stays. True when every entry was extracted (also for no entries); an
-    // archive that claims more entries than it holds fails at the first missing one. destDir
+    // Extracts every entry of the archive (narrow Windows-form paths): a first pass sums the
+    // entries' sizes and records where each one is, then the workers write them, the largest
+    // first. The outcome is that of writing the entries one by one in the archive's order: a
+    // failed entry stops the entries after it (each at its next piece, the files this run made
+    // for them removed again), while those before it are still extracted; what was written of
+    // the failed entry stays. True when every entry was extracted (also for no entries); an
+    // archive that claims more entries than it holds fails after the last one it holds. destDir
     // must be a directory itself, not a symbolic link to one: otherwise nothing is written and
     // the result is false.
     bool UnzipAll(std::string zipPath, std::string destDir);
@@ -102,9 +113,32 @@ public:
     // Installs the test hook (see ProgressHook). Only while no run is in progress.
     void SetProgressHook(ProgressHook hook);
 
+    // The number of workers of later runs: 0 (the default) for one per core up to kMaxWorkers,
+    // any other number as it is (at most kMaxWorkers). Only while no run is in progress.
+    void SetWorkerCount(unsigned count);
+
 private:
-    // UnzipCurrentFile below a target that is already open.
-    bool UnzipCurrentFile(unzFile archive, platform::ExtractionTarget& target);
+    // Tells a worker to stop the entry it is writing, before its next piece.
+    using StopCheck = std::function<bool()>;
+
+    // Where a worker reads the archive: minizip's handle for its structure and, when there is
+    // one, the file itself for the entries' data.
+    struct ArchiveSource {
+        unzFile archive;
+        platform::ArchiveInputFile* input;
+    };
+
+    // The workers of one run after the first pass: the calling thread and its helpers.
+    bool ExtractPlanned(const ExtractionPlan& plan, const std::string& zipPath, unzFile archive,
+                        platform::ExtractionTarget& target);
+    // One worker: takes entries from the queue until none is left.
+    void RunWorker(const ExtractionPlan& plan, EntryQueue& queue, const ArchiveSource& source,
+                   platform::ExtractionTarget& target, bool* created);
+    // UnzipCurrentFile below a target that is already open; `created` is set once the entry's
+    // file has been made.
+    bool ExtractCurrentEntry(const ArchiveSource& source, platform::ExtractionTarget& target,
+                             EntryInflater& inflater, const StopCheck& stop, bool& created);
+    unsigned WorkersFor(size_t entries) const;
     void AddWrittenBytes(uint64_t count);
 
     std::atomic<int32_t> m_totalEntries{0};  // entries in the archive; 0 until the first pass
@@ -115,6 +149,6 @@ private:
     std::wstring m_zipPath;  // archive of the last accepted start
     std::wstring m_destDir;  // target of the last accepted start, without a final backslash
     std::unique_ptr<std::thread> m_thread;  // thread of the last accepted start, detached
-    std::vector<char> m_readBuffer;         // the worker's
     ProgressHook m_progressHook;
+    unsigned m_workerCount = 0;  // 0: one per core
 };

@@ -69,6 +69,10 @@ private:
 // Relative paths name places below the directory, their components separated by "\" or "/";
 // empty and "." components are skipped. A path with a ".." component or a NUL byte is refused
 // (EINVAL): entry names are checked before they get here, so such a path is never expected.
+//
+// One object serves one thread at a time. Several objects on the same directory (OpenAnother)
+// may be used by several threads at once: two of them making the same folder at the same moment
+// both succeed, and neither follows a link that appears in its place.
 class ExtractionTarget {
 public:
     // Opens the existing directory at the path. nullopt (errno set) when the path maps to no host
@@ -83,6 +87,11 @@ public:
     ExtractionTarget& operator=(const ExtractionTarget&) = delete;
     ~ExtractionTarget();
 
+    // Another handle on the same directory, for another thread: it reaches the directory this
+    // one holds open (never whatever the path names by now). nullopt (errno set) when the host
+    // has no handle to spare.
+    std::optional<ExtractionTarget> OpenAnother() const;
+
     // Makes every folder along the relative path (a\b: a, then a\b) with the usual permissions
     // (0777 less the umask), entering those that exist. False (errno set) when one cannot be
     // made, or something else than a folder is in its place (a symbolic link, a file); the
@@ -96,6 +105,13 @@ public:
     // and programs that are running. nullopt (errno set) when a folder fails as in MakeFolders,
     // the path names no file (it is empty) or a directory, or the folder is not writable.
     std::optional<FileWriter> CreateFile(std::string_view relativePath, unsigned mode);
+
+    // Removes the file or symbolic link at the relative path (a link itself, never what it
+    // points to); a folder is never removed. The folders along the path are entered as in
+    // MakeFolders, without following a link, but never made. True when nothing is at the path
+    // any more; false (errno set) when a folder along it cannot be entered or what is there is a
+    // folder or cannot be removed.
+    bool RemoveFile(std::string_view relativePath);
 
 private:
     struct Folders;  // the open directory and the last folder entered below it

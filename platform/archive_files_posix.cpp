@@ -145,10 +145,11 @@ struct ExtractionTarget::Folders {
     std::string lastFolder;                  // components of lastFolderFd's folder, "/"-joined
     std::optional<Descriptor> lastFolderFd;  // the folder entered last, when not the root
 
-    // The descriptor of the folder made of the components, made or entered one by one from the
-    // root, or -1 (errno set). The last folder entered stays open, since consecutive entries of
-    // an archive mostly share their folder; the root itself is held anyway.
-    int Enter(const std::vector<std::string_view>& folders) {
+    // The descriptor of the folder made of the components, entered one by one from the root
+    // and made when missing unless `make` is false, or -1 (errno set). The last folder entered
+    // stays open, since consecutive entries of an archive mostly share their folder; the root
+    // itself is held anyway.
+    int Enter(const std::vector<std::string_view>& folders, bool make = true) {
         if (folders.empty()) {
             return root.get();
         }
@@ -164,7 +165,9 @@ struct ExtractionTarget::Folders {
         lastFolder.clear();
         for (const std::string_view name : folders) {
             const int parent = lastFolderFd ? lastFolderFd->get() : root.get();
-            const int next = EnterOrMakeFolder(parent, std::string(name));
+            const std::string component(name);
+            const int next = make ? EnterOrMakeFolder(parent, component)
+                                  : ::openat(parent, component.c_str(), kFolderOpenFlags);
             if (next < 0) {
                 const int cause = errno;
                 lastFolderFd.reset();
@@ -185,6 +188,14 @@ std::optional<ExtractionTarget> ExtractionTarget::Open(std::string_view windowsP
         return std::nullopt;
     }
     const int fd = ::open(hostPath->c_str(), kFolderOpenFlags);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    return ExtractionTarget(std::make_unique<Folders>(fd));
+}
+
+std::optional<ExtractionTarget> ExtractionTarget::OpenAnother() const {
+    const int fd = ::fcntl(m_folders->root.get(), F_DUPFD_CLOEXEC, 0);
     if (fd < 0) {
         return std::nullopt;
     }
@@ -231,6 +242,24 @@ std::optional<FileWriter> ExtractionTarget::CreateFile(std::string_view relative
         return std::nullopt;
     }
     return FileWriter(fd);
+}
+
+bool ExtractionTarget::RemoveFile(std::string_view relativePath) {
+    std::vector<std::string_view> parts;
+    if (!RelativeComponents(relativePath, parts)) {
+        return false;
+    }
+    if (parts.empty()) {
+        errno = EISDIR;  // the target itself
+        return false;
+    }
+    const std::string name(parts.back());
+    parts.pop_back();
+    const int folder = m_folders->Enter(parts, false);
+    if (folder < 0) {
+        return errno == ENOENT;  // no folder, so no file either
+    }
+    return ::unlinkat(folder, name.c_str(), 0) == 0 || errno == ENOENT;
 }
 
 }  // namespace platform

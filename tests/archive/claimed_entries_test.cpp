@@ -7,6 +7,7 @@
 #include <string>
 
 #include "archive/zip_implement.h"
+#include "tests/archive/extraction_workers.h"
 #include "tests/archive/wait_for_end.h"
 #include "tests/support/sandbox.h"
 #include "tests/support/zip_writer.h"
@@ -83,7 +84,7 @@ TEST(ClaimedEntries, AnArchiveClaimingMoreEntriesThanItHoldsFailsAtTheFirstMissi
         tolbe_test::SandboxDrives drives("D");
         tolbe_test::WriteZip(drives.Host(kArchive), {{"a.txt", "one"}, {"b.txt", "two"}});
         ClaimEntries(drives.Host(kArchive), c.claimed);
-        CZipImplement zip;
+        tolbe_test::Extractor zip;
         ASSERT_TRUE(zip.StartUnzip(LR"(D:\Client.zip)", LR"(D:\Tolbe)"));
         const int state = WaitForEnd(zip);
         ASSERT_NE(state, kNoEnd) << c.claimed << " claimed entries: the run never ended";

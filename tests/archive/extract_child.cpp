@@ -1,6 +1,7 @@
 // Runs one extraction under a file size limit, as a full disk would cut it short, and prints the
 // final state on standard output:
-//   tolbe_archive_extract_child LIMIT_BYTES ARCHIVE_HOST_PATH TARGET_HOST_PATH
+//   tolbe_archive_extract_child LIMIT_BYTES ARCHIVE_HOST_PATH TARGET_HOST_PATH [WORKERS]
+// WORKERS: the number of workers, by default one per core.
 #include <signal.h>
 #include <sys/resource.h>
 
@@ -15,8 +16,8 @@
 #include "platform/text.h"
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: %s LIMIT_BYTES ARCHIVE TARGET\n", argv[0]);
+    if (argc != 4 && argc != 5) {
+        std::fprintf(stderr, "usage: %s LIMIT_BYTES ARCHIVE TARGET [WORKERS]\n", argv[0]);
         return 2;
     }
     const rlim_t limit = std::stoull(argv[1]);
@@ -28,6 +29,9 @@ int main(int argc, char** argv) {
     }
     platform::SetHostFacts(platform::HostFacts{});  // no drives: host paths as \\?\unix\...
     CZipImplement zip;
+    if (argc == 5) {
+        zip.SetWorkerCount(static_cast<unsigned>(std::stoul(argv[4])));
+    }
     if (!zip.StartUnzip(platform::NarrowToWide(platform::ToWindowsPath(argv[2])),
                         platform::NarrowToWide(platform::ToWindowsPath(argv[3])))) {
         std::fprintf(stderr, "the extraction was refused\n");

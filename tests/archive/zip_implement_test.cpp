@@ -9,6 +9,7 @@
 #include <map>
 #include <thread>
 
+#include "tests/archive/extraction_workers.h"
 #include "tests/archive/progress_gate.h"
 #include "tests/archive/wait_for_end.h"
 #include "tests/support/random_bytes.h"
@@ -59,7 +60,7 @@ struct FreshRun {
     }
 
     tolbe_test::SandboxDrives drives{"D"};
-    CZipImplement zip;
+    tolbe_test::Extractor zip;
 };
 
 class ZipImplementTest : public ::testing::Test {
@@ -93,7 +94,7 @@ protected:
     }
 
     tolbe_test::SandboxDrives m_drives{"D"};
-    CZipImplement m_zip;
+    tolbe_test::Extractor m_zip;
     tolbe_test::ProgressGate m_gate;
 };
 
@@ -422,13 +423,19 @@ TEST(ZipImplementDamage, DamagedEntriesFailTheRun) {
     for (int i = 0; text.size() < 60000; ++i) {
         text += "line " + std::to_string(i * 7919 % 10007) + " of the client's text\n";
     }
-    enum class Damage { ChangeStoredByte, DeclareMoreBytes, ScrambleDeflateData };
+    enum class Damage {
+        ChangeStoredByte,
+        DeclareMoreBytes,
+        DeclareFewerBytes,
+        ScrambleDeflateData
+    };
     const struct {
         const char* what;
         Damage damage;
     } cases[] = {
         {"checksum mismatch", Damage::ChangeStoredByte},
         {"data ends before the declared size", Damage::DeclareMoreBytes},
+        {"data runs past the declared size", Damage::DeclareFewerBytes},
         {"damaged compressed data", Damage::ScrambleDeflateData},
     };
     for (const auto& c : cases) {
@@ -437,6 +444,8 @@ TEST(ZipImplementDamage, DamagedEntriesFailTheRun) {
         ZipEntry damaged{"damaged.txt", plain, 0, true};
         if (c.damage == Damage::DeclareMoreBytes) {
             damaged.declaredSize = plain.size() + 100;
+        } else if (c.damage == Damage::DeclareFewerBytes) {
+            damaged.declaredSize = plain.size() - 10;
         } else if (c.damage == Damage::ScrambleDeflateData) {
             damaged = ZipEntry{"damaged.txt", text};
         }
@@ -456,6 +465,9 @@ TEST(ZipImplementDamage, DamagedEntriesFailTheRun) {
         EXPECT_EQ(run.Extract(), CZipImplement::kFailed);
         EXPECT_EQ(ReadHostFile(run.Target("first.txt")), "kept");
         EXPECT_FALSE(tolbe_test::HostPathExists(run.Target("last.txt")));
+        // Never more than the entry declares, which is what the drive's room was checked for.
+        EXPECT_LE(ReadHostFile(run.Target("damaged.txt")).size(),
+                  damaged.declaredSize.value_or(damaged.data.size()));
     }
 }
 
@@ -639,9 +651,9 @@ TEST_F(ZipImplementTest, AShortWriteFailsTheRun) {
     constexpr size_t kLimit = 64 * 1024;
     const std::string small = RandomBytes(1000, 7);
     MakeArchive({{"small.bin", small}, {"big.bin", RandomBytes(4 * kLimit, 8)}, {"z.txt", "z"}});
-    const tolbe_test::ProcessResult child =
-        tolbe_test::RunProcess({TOLBE_EXTRACT_CHILD, std::to_string(kLimit),
-                                m_drives.Host(kArchive), m_drives.Host(R"(D:\Tolbe)")});
+    const tolbe_test::ProcessResult child = tolbe_test::RunProcess(
+        {TOLBE_EXTRACT_CHILD, std::to_string(kLimit), m_drives.Host(kArchive),
+         m_drives.Host(R"(D:\Tolbe)"), std::to_string(tolbe_test::ExtractionWorkers())});
     ASSERT_EQ(child.exitStatus, 0) << child.err;
     EXPECT_EQ(child.out, "2\n");
     EXPECT_EQ(ReadHostFile(m_drives.Host(R"(D:\Tolbe\small.bin)")), small);
