@@ -25,6 +25,12 @@
 
 #include "platform/drive_facts.h"
 
+// windows.h, when included before this header, maps GetModuleFileName to the ANSI
+// function of Windows; the launcher's own functions keep their names.
+#ifdef GetModuleFileName
+#undef GetModuleFileName
+#endif
+
 namespace platform {
 
 enum class PathForm { Host, Windows };

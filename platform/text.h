@@ -12,7 +12,8 @@
 
 namespace platform {
 
-// Narrow (host code page) to wide. An invalid byte sequence becomes U+FFFD; nothing is cut short.
+// Narrow (host code page) to wide. An invalid byte sequence becomes U+FFFD (on Windows the code
+// page's own stand-in, U+FFFD or '?'); nothing is cut short.
 std::wstring NarrowToWide(std::string_view narrow);
 
 // Wide to narrow (host code page). A lone surrogate or out-of-range value becomes U+FFFD; on
