@@ -26,55 +26,6 @@ std::optional<DWORD> AttributesAt(std::string_view windowsPath) {
     return hostPath ? EntryAttributes(*hostPath) : std::nullopt;
 }
 
-struct HeldFolder {
-    WinHandle handle;
-    std::wstring path;
-    BY_HANDLE_FILE_INFORMATION info = {};
-
-    bool SameAs(const BY_HANDLE_FILE_INFORMATION& other) const {
-        return info.dwVolumeSerialNumber == other.dwVolumeSerialNumber &&
-               info.nFileIndexHigh == other.nFileIndexHigh &&
-               info.nFileIndexLow == other.nFileIndexLow;
-    }
-};
-
-// Opens the folder at the path without following it: nullopt (errno set) when nothing is there
-// or it is a reparse point or no folder. The entry's own attributes and the handle's are both
-// asked, as either alone can miss a link on some file systems.
-std::optional<HeldFolder> HoldFolder(const std::wstring& path) {
-    const std::optional<DWORD> attributes = EntryAttributes(path);
-    if (!attributes) {
-        return std::nullopt;
-    }
-    HeldFolder folder;
-    folder.handle = OpenEntryItself(path, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES);
-    if (!folder.handle.valid() ||
-        !::GetFileInformationByHandle(folder.handle.get(), &folder.info)) {
-        FailWithLastError();
-        return std::nullopt;
-    }
-    const DWORD both = *attributes | folder.info.dwFileAttributes;
-    if ((both & FILE_ATTRIBUTE_DIRECTORY) == 0 || IsReparsePoint(both)) {
-        errno = IsReparsePoint(both) ? ELOOP : ENOTDIR;
-        return std::nullopt;
-    }
-    folder.path = path;
-    return folder;
-}
-
-// Whether the folder's path still leads to the folder that is held.
-bool StillThere(const HeldFolder& folder) {
-    const std::optional<HeldFolder> now = HoldFolder(folder.path);
-    if (!now) {
-        return false;
-    }
-    if (!folder.SameAs(now->info)) {
-        errno = ENOENT;
-        return false;
-    }
-    return true;
-}
-
 // The wide name of one component; nullopt (EINVAL) for one holding ':', which would name an
 // alternate data stream.
 std::optional<std::wstring> ComponentName(std::string_view component) {

@@ -56,69 +56,22 @@ std::optional<std::wstring> NameFromText(const std::string& text) {
     return wide;
 }
 
-struct FolderIdentity {
-    DWORD volume = 0;
-    DWORD indexHigh = 0;
-    DWORD indexLow = 0;
-    bool operator==(const FolderIdentity& other) const {
-        return volume == other.volume && indexHigh == other.indexHigh && indexLow == other.indexLow;
-    }
-};
-
-// Opens the folder at the host path itself; an invalid handle (errno set) when nothing is
-// there, or it is no folder, or it is a reparse point. Both the entry's own attributes and the
-// handle's are asked, as either alone can miss a link on some file systems.
-WinHandle OpenFolderItself(const std::wstring& hostPath, FolderIdentity& identity) {
-    const std::optional<DWORD> attributes = EntryAttributes(hostPath);
-    if (!attributes) {
-        return WinHandle();
-    }
-    WinHandle folder = OpenEntryItself(hostPath, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES);
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!folder.valid() || !::GetFileInformationByHandle(folder.get(), &info)) {
-        FailWithLastError();
-        return WinHandle();
-    }
-    const DWORD both = *attributes | info.dwFileAttributes;
-    if ((both & FILE_ATTRIBUTE_DIRECTORY) == 0 || IsReparsePoint(both)) {
-        errno = IsReparsePoint(both) ? ELOOP : ENOTDIR;
-        return WinHandle();
-    }
-    identity = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
-    return folder;
-}
-
 }  // namespace
 
 struct Folder::Handle {
-    Handle(WinHandle held, std::wstring path, FolderIdentity identity)
-        : held(std::move(held)), path(std::move(path)), identity(identity) {}
+    explicit Handle(HeldFolder held) : held(std::move(held)) {}
 
     // The path of the entry `name` in this folder; nullopt (errno set) when the name is none
     // that a listing gives, or the folder's path no longer leads to this folder.
     std::optional<std::wstring> EntryPath(const std::string& name) const {
         const std::optional<std::wstring> wide = NameFromText(name);
-        if (!wide || !StillHere()) {
+        if (!wide || !StillThere(held)) {
             return std::nullopt;
         }
-        return path + L"\\" + *wide;
+        return held.path + L"\\" + *wide;
     }
 
-    bool StillHere() const {
-        FolderIdentity now;
-        if (!OpenFolderItself(path, now).valid()) {
-            return false;
-        }
-        if (!(now == identity)) {
-            errno = ENOENT;
-            return false;
-        }
-        return true;
-    }
-
-    WinHandle held;  // keeps the folder's identity from being reused while it is held
-    std::wstring path;
-    FolderIdentity identity;
+    HeldFolder held;
 };
 
 std::optional<Folder> Folder::Open(std::string_view windowsPath) {
@@ -126,12 +79,11 @@ std::optional<Folder> Folder::Open(std::string_view windowsPath) {
     if (!hostPath) {
         return std::nullopt;
     }
-    FolderIdentity identity;
-    WinHandle held = OpenFolderItself(*hostPath, identity);
-    if (!held.valid()) {
+    std::optional<HeldFolder> held = HoldFolder(*hostPath);
+    if (!held) {
         return std::nullopt;
     }
-    return Folder(std::make_unique<Handle>(std::move(held), *hostPath, identity));
+    return Folder(std::make_unique<Handle>(std::move(*held)));
 }
 
 Folder::Folder(std::unique_ptr<Handle> handle) : m_handle(std::move(handle)) {}
@@ -140,11 +92,11 @@ Folder& Folder::operator=(Folder&& other) noexcept = default;
 Folder::~Folder() = default;
 
 std::optional<std::vector<DirectoryEntry>> Folder::List() const {
-    if (!m_handle->StillHere()) {
+    if (!StillThere(m_handle->held)) {
         return std::nullopt;
     }
     WIN32_FIND_DATAW found;
-    const HANDLE search = ::FindFirstFileW((m_handle->path + L"\\*.*").c_str(), &found);
+    const HANDLE search = ::FindFirstFileW((m_handle->held.path + L"\\*.*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) {
         FailWithLastError();
         return std::nullopt;
@@ -172,12 +124,11 @@ std::optional<Folder> Folder::OpenSubfolder(const std::string& name) const {
     if (!path) {
         return std::nullopt;
     }
-    FolderIdentity identity;
-    WinHandle held = OpenFolderItself(*path, identity);
-    if (!held.valid()) {
+    std::optional<HeldFolder> held = HoldFolder(*path);
+    if (!held) {
         return std::nullopt;
     }
-    return Folder(std::make_unique<Handle>(std::move(held), *path, identity));
+    return Folder(std::make_unique<Handle>(std::move(*held)));
 }
 
 bool Folder::DeleteOneFile(const std::string& name) const {

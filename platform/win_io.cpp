@@ -101,6 +101,41 @@ WinHandle OpenEntryItself(const std::wstring& hostPath, DWORD access) {
         OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
 }
 
+std::optional<HeldFolder> HoldFolder(const std::wstring& path) {
+    const std::optional<DWORD> attributes = EntryAttributes(path);
+    if (!attributes) {
+        return std::nullopt;
+    }
+    HeldFolder folder;
+    folder.handle = OpenEntryItself(path, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES);
+    if (!folder.handle.valid() ||
+        !::GetFileInformationByHandle(folder.handle.get(), &folder.info)) {
+        FailWithLastError();
+        return std::nullopt;
+    }
+    const DWORD both = *attributes | folder.info.dwFileAttributes;
+    if ((both & FILE_ATTRIBUTE_DIRECTORY) == 0 || IsReparsePoint(both)) {
+        errno = IsReparsePoint(both) ? ELOOP : ENOTDIR;
+        return std::nullopt;
+    }
+    folder.path = path;
+    return folder;
+}
+
+bool StillThere(const HeldFolder& folder) {
+    const std::optional<HeldFolder> now = HoldFolder(folder.path);
+    if (!now) {
+        return false;
+    }
+    if (folder.info.dwVolumeSerialNumber != now->info.dwVolumeSerialNumber ||
+        folder.info.nFileIndexHigh != now->info.nFileIndexHigh ||
+        folder.info.nFileIndexLow != now->info.nFileIndexLow) {
+        errno = ENOENT;
+        return false;
+    }
+    return true;
+}
+
 bool ClearFileAttributes(const std::wstring& hostPath) {
     const WinHandle entry = OpenEntryItself(hostPath, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES);
     BY_HANDLE_FILE_INFORMATION info;

@@ -78,6 +78,24 @@ int CrtDescriptorOf(WinHandle handle, int flags);
 // The handle under a C runtime descriptor (still owned by it).
 HANDLE HandleOf(int descriptor);
 
+// A folder held by a handle, with the path it was reached by and its identity (volume and file
+// index), so that later uses can check that the path still leads to this very folder.
+struct HeldFolder {
+    WinHandle handle;
+    std::wstring path;
+    BY_HANDLE_FILE_INFORMATION info = {};
+};
+
+// Opens the folder at the path without following it: nullopt (errno set) when nothing is there,
+// or it is a reparse point (ELOOP) or no folder (ENOTDIR). The entry's own attributes and the
+// handle's are both asked, as either alone can miss a link on some file systems (Wine reports a
+// host link only in the former). Others may go on using and even renaming the folder.
+std::optional<HeldFolder> HoldFolder(const std::wstring& path);
+
+// Whether the folder's path still leads to the folder that is held, reached without following
+// a reparse point; false (errno set) when it leads elsewhere or nowhere.
+bool StillThere(const HeldFolder& folder);
+
 // MoveFileExW without MOVEFILE_REPLACE_EXISTING or MOVEFILE_COPY_ALLOWED: renames an entry (a
 // link as the link) within one volume, never replacing (false, errno EEXIST).
 bool MoveWithoutReplacing(const std::wstring& from, const std::wstring& to);
