@@ -14,6 +14,12 @@
 
 #include "platform/files.h"
 
+// windows.h, when included before this header, maps CreateFile to the ANSI
+// function of Windows; the launcher's own functions keep their names.
+#ifdef CreateFile
+#undef CreateFile
+#endif
+
 namespace platform {
 
 // Permission bits of a file written without stored ones: read and write for everyone, less the

@@ -11,6 +11,12 @@
 #include <string>
 #include <string_view>
 
+// windows.h, when included before this header, maps ReplaceFile to the ANSI
+// function of Windows; the launcher's own functions keep their names.
+#ifdef ReplaceFile
+#undef ReplaceFile
+#endif
+
 namespace platform {
 
 // The whole content of a regular file, or nullopt when the path maps to no host path, is not a

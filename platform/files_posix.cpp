@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cctype>
 #include <cerrno>
 #include <memory>
 
@@ -132,25 +131,6 @@ bool ReplaceFile(std::string_view windowsPath, std::string_view bytes) {
 }
 
 namespace {
-
-// The name components below the drive part ("X:" or the \\?\unix\ prefix) of a Windows-form
-// path; for a relative path, all of them.
-std::vector<std::string_view> NamesBelowDrive(std::string_view windowsPath) {
-    const std::string_view unixPrefix(kHostPathPrefix, sizeof kHostPathPrefix - 1);
-    std::string_view rest = windowsPath;
-    if (rest.size() >= 2 && rest[1] == ':') {
-        rest.remove_prefix(2);
-    } else if (rest.size() >= unixPrefix.size()) {
-        std::string lower(rest.substr(0, unixPrefix.size()));
-        for (char& c : lower) {
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        }
-        if (lower == unixPrefix) {
-            rest.remove_prefix(unixPrefix.size());
-        }
-    }
-    return PathComponents(rest, PathForm::Windows);
-}
 
 std::optional<std::string> WideToHostPath(std::wstring_view windowsPath) {
     return ToHostPath(WideToNarrow(windowsPath));

@@ -2,19 +2,11 @@
 
 #include <cctype>
 
+#include "platform/host_path_form.h"
 #include "platform/text.h"
 
 namespace platform {
 namespace {
-
-std::string JoinHost(const std::string& root, const std::vector<std::string_view>& parts) {
-    std::string out = root == "/" ? std::string() : root;
-    for (const std::string_view part : parts) {
-        out += '/';
-        out += part;
-    }
-    return out.empty() ? std::string("/") : out;
-}
 
 void AppendComponents(std::string_view path, std::vector<std::string_view>& parts) {
     const std::vector<std::string_view> more = PathComponents(path, PathForm::Windows);
@@ -25,6 +17,13 @@ std::vector<std::string_view> HostComponents(std::string_view hostPath) {
     return PathComponents(hostPath, PathForm::Host);
 }
 
+// The host path of a place on the drive, given below its root in Windows form.
+std::optional<std::string> OnDrive(const DriveFacts& drive, std::string_view pathOnDrive) {
+    std::vector<std::string_view> parts = HostComponents(drive.hostRoot);
+    AppendComponents(pathOnDrive, parts);
+    return JoinHostComponents(parts);
+}
+
 // Number of leading components of `path` that the root covers, or -1 when it does not hold it.
 int RootDepthIn(const std::vector<std::string_view>& path, const std::string& root) {
     const std::vector<std::string_view> rootParts = HostComponents(root);
@@ -32,7 +31,7 @@ int RootDepthIn(const std::vector<std::string_view>& path, const std::string& ro
         return -1;
     }
     for (size_t i = 0; i < rootParts.size(); ++i) {
-        if (rootParts[i] != path[i]) {
+        if (!SameHostName(rootParts[i], path[i])) {
             return -1;
         }
     }
@@ -53,7 +52,7 @@ const DriveFacts* FindDrive(char letter, const std::vector<DriveFacts>& drives) 
 
 std::vector<std::string_view> PathComponents(std::string_view path, PathForm form, bool* climbed) {
     const auto isSeparator = [form](char c) {
-        return c == '/' || (form == PathForm::Windows && c == '\\');
+        return form == PathForm::Windows ? c == '/' || c == '\\' : IsHostSeparator(c);
     };
     std::vector<std::string_view> parts;
     size_t i = 0;
@@ -83,13 +82,24 @@ std::vector<std::string_view> PathComponents(std::string_view path, PathForm for
     return parts;
 }
 
+std::vector<std::string_view> NamesBelowDrive(std::string_view windowsPath) {
+    const std::string_view hostPrefix(kHostPathPrefix, sizeof kHostPathPrefix - 1);
+    std::string_view rest = windowsPath;
+    if (rest.size() >= 2 && rest[1] == ':') {
+        rest.remove_prefix(2);
+    } else if (StartsWithNoCase(rest, hostPrefix)) {
+        rest.remove_prefix(hostPrefix.size());
+    }
+    return PathComponents(rest, PathForm::Windows);
+}
+
 std::optional<std::string> NormalizeHostRoot(std::string_view path) {
     bool climbed = false;
     const auto parts = PathComponents(path, PathForm::Host, &climbed);
-    if (path.empty() || path.front() != '/' || climbed) {
+    if (!IsAbsoluteHostPath(path) || climbed) {
         return std::nullopt;
     }
-    return JoinHost("/", parts);
+    return JoinHostComponents(parts);
 }
 
 const DriveFacts* FindDriveHolding(std::string_view hostPath,
@@ -114,12 +124,12 @@ std::optional<std::string> MapToHostPath(std::string_view path,
         return std::nullopt;
     }
     const auto isSeparator = [](char c) { return c == '\\' || c == '/'; };
-    std::vector<std::string_view> parts;
     const std::string_view unixPrefix(kHostPathPrefix, sizeof kHostPathPrefix - 2);  // no '\'
     if (StartsWithNoCase(path, unixPrefix) &&
         (path.size() == unixPrefix.size() || isSeparator(path[unixPrefix.size()]))) {
+        std::vector<std::string_view> parts;
         AppendComponents(path.substr(unixPrefix.size()), parts);
-        return JoinHost("/", parts);
+        return JoinHostComponents(parts);
     }
     if (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1])) {
         return std::nullopt;  // UNC share or device path: no drive of ours
@@ -129,11 +139,10 @@ std::optional<std::string> MapToHostPath(std::string_view path,
         if (drive == nullptr) {
             return std::nullopt;
         }
-        AppendComponents(path.substr(2), parts);
-        return JoinHost(drive->hostRoot, parts);
+        return OnDrive(*drive, path.substr(2));
     }
     const DriveFacts* current = FindDriveHolding(hostCwd, drives);
-    if (current == nullptr || hostCwd.empty() || hostCwd.front() != '/') {
+    if (current == nullptr || !IsAbsoluteHostPath(hostCwd)) {
         return std::nullopt;
     }
     std::string onDrive(path);
@@ -147,8 +156,7 @@ std::optional<std::string> MapToHostPath(std::string_view path,
         }
         onDrive = cwdOnDrive + onDrive;
     }
-    AppendComponents(onDrive, parts);
-    return JoinHost(current->hostRoot, parts);
+    return OnDrive(*current, onDrive);
 }
 
 std::string MapToWindowsPath(std::string_view hostPath, const std::vector<DriveFacts>& drives) {

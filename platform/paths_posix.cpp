@@ -3,9 +3,31 @@
 #include <unistd.h>
 
 #include "platform/host_facts.h"
+#include "platform/host_path_form.h"
 #include "platform/paths.h"
 
 namespace platform {
+
+bool IsHostSeparator(char c) {
+    return c == '/';
+}
+
+bool IsAbsoluteHostPath(std::string_view path) {
+    return !path.empty() && path.front() == '/';
+}
+
+std::optional<std::string> JoinHostComponents(const std::vector<std::string_view>& parts) {
+    std::string out;
+    for (const std::string_view part : parts) {
+        out += '/';
+        out += part;
+    }
+    return out.empty() ? std::string("/") : out;
+}
+
+bool SameHostName(std::string_view a, std::string_view b) {
+    return a == b;
+}
 namespace {
 
 std::string CurrentDirectory() {

@@ -2,8 +2,9 @@
 // Conversion between the launcher's narrow strings and wide strings.
 //
 // Narrow strings (paths, URLs, record fields) are in the host's "ANSI code page": UTF-8 on
-// POSIX. Wide strings are std::wstring. Both directions use one and the same encoding, so any
-// valid narrow text survives a round trip unchanged.
+// POSIX, the process's ANSI code page (CP_ACP) on Windows. Wide strings are std::wstring. Both
+// directions use one and the same encoding, so any valid narrow text survives a round trip
+// unchanged.
 
 #include <optional>
 #include <string>
@@ -11,13 +12,16 @@
 
 namespace platform {
 
-// Narrow (host code page) to wide. An invalid byte sequence becomes U+FFFD; nothing is cut short.
+// Narrow (host code page) to wide. An invalid byte sequence becomes U+FFFD (on Windows the code
+// page's own stand-in, U+FFFD or '?'); nothing is cut short.
 std::wstring NarrowToWide(std::string_view narrow);
 
-// Wide to narrow (host code page). A lone surrogate or out-of-range value becomes U+FFFD.
+// Wide to narrow (host code page). A lone surrogate or out-of-range value becomes U+FFFD; on
+// Windows a character the code page lacks becomes '?' (never a look-alike such as "\" for a
+// fullwidth solidus), so that a path holding it names no file at all.
 std::string WideToNarrow(std::wstring_view wide);
 
-// True when the bytes are well-formed UTF-8 (no overlong forms, no surrogates).
+// True when the bytes are well-formed UTF-8 (no overlong forms, no surrogates), on every host.
 bool IsValidUtf8(std::string_view bytes);
 
 // True when the bytes are valid text in the narrow encoding (the ANSI code page; UTF-8 on

@@ -7,70 +7,10 @@
 #include <memory>
 #include <type_traits>
 
+#include "platform/utf8.h"
+
 namespace platform {
 namespace {
-
-constexpr char32_t kReplacement = 0xFFFD;
-
-// Decodes one UTF-8 sequence at text[i]; advances i past it. Returns kReplacement (and advances
-// by one byte) for a malformed sequence.
-char32_t DecodeUtf8(std::string_view text, size_t& i) {
-    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
-    if (lead < 0x80) {
-        ++i;
-        return lead;
-    }
-    size_t length = 0;
-    char32_t value = 0;
-    char32_t minimum = 0;
-    if ((lead & 0xE0) == 0xC0) {
-        length = 2, value = lead & 0x1F, minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, value = lead & 0x0F, minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, value = lead & 0x07, minimum = 0x10000;
-    } else {
-        ++i;
-        return kReplacement;
-    }
-    if (i + length > text.size()) {
-        ++i;
-        return kReplacement;
-    }
-    for (size_t k = 1; k < length; ++k) {
-        const unsigned char next = byte(i + k);
-        if ((next & 0xC0) != 0x80) {
-            ++i;
-            return kReplacement;
-        }
-        value = (value << 6) | (next & 0x3F);
-    }
-    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-        ++i;
-        return kReplacement;
-    }
-    i += length;
-    return value;
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 struct IconvCloser {
     void operator()(iconv_t converter) const { ::iconv_close(converter); }
@@ -113,24 +53,11 @@ std::string WideToNarrow(std::wstring_view wide) {
             }
         }
         if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
-            c = kReplacement;
+            c = kReplacementCharacter;
         }
         AppendUtf8(narrow, c);
     }
     return narrow;
-}
-
-bool IsValidUtf8(std::string_view bytes) {
-    for (size_t i = 0; i < bytes.size();) {
-        const size_t start = i;
-        if (DecodeUtf8(bytes, i) == kReplacement) {
-            // A literal U+FFFD (EF BF BD) is valid; a malformed sequence advanced by one byte.
-            if (i - start != 3) {
-                return false;
-            }
-        }
-    }
-    return true;
 }
 
 bool IsValidNarrowText(std::string_view bytes) {

@@ -1,25 +1,28 @@
 #include "tests/support/temp_dir.h"
 
-#include <sys/stat.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
-#include <vector>
 
 namespace tolbe_test {
 
 TempDir::TempDir() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/tolbe-test-XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (::mkdtemp(buffer.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed for " + pattern);
+    // The host's temporary folder ($TMPDIR, else /tmp; on Windows GetTempPathW), and a fresh
+    // name in it that no other test holds: creating it fails when the name is taken.
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::filesystem::path candidate =
+            base / ("tolbe-test-" + std::to_string(random() % 1000000000));
+        if (std::filesystem::create_directory(candidate)) {
+            m_path = candidate.string();
+            return;
+        }
     }
-    m_path = buffer.data();
+    throw std::runtime_error("cannot make a temporary folder in " + base.string());
 }
 
 TempDir::~TempDir() {
@@ -36,7 +39,7 @@ TempDir::~TempDir() {
 }
 
 std::string TempDir::Join(const std::string& relative) const {
-    return m_path + "/" + relative;
+    return m_path + static_cast<char>(std::filesystem::path::preferred_separator) + relative;
 }
 
 std::string ReadHostFile(const std::string& hostPath) {
@@ -59,8 +62,9 @@ void WriteHostFile(const std::string& hostPath, const std::string& bytes) {
 }
 
 bool HostPathExists(const std::string& hostPath) {
-    struct stat info;
-    return ::lstat(hostPath.c_str(), &info) == 0;
+    std::error_code ignored;
+    return std::filesystem::symlink_status(hostPath, ignored).type() !=
+           std::filesystem::file_type::not_found;
 }
 
 }  // namespace tolbe_test

@@ -13,7 +13,7 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     const std::string& path() const { return m_path; }
-    // path() + "/" + relative
+    // path() + "/" + relative ("\\" on Windows)
     std::string Join(const std::string& relative) const;
 
 private:
