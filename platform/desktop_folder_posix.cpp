@@ -99,9 +99,4 @@ std::wstring DesktopFolderPath() {
     return NarrowToWide(ToWindowsPath(folder));
 }
 
-bool SandboxHasNoDesktop() {
-    const auto host = Host();
-    return host->sandboxed && !host->desktop;
-}
-
 }  // namespace platform
