@@ -5,16 +5,12 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <mutex>
 
 #include "platform/posix_io.h"
 #include "platform/text.h"
 
 namespace platform {
 namespace {
-
-std::mutex sinkLock;
-DebugSink currentSink;
 
 std::string GbkToUtf8(std::string_view bytes) {
     iconv_t cd = iconv_open("UTF-8", "GBK");
@@ -44,11 +40,6 @@ std::string GbkToUtf8(std::string_view bytes) {
     return out;
 }
 
-void WriteToStandardError(std::string_view bytes) {
-    const std::string text = DebugTextForTerminal(bytes);
-    WriteAll(STDERR_FILENO, text);
-}
-
 }  // namespace
 
 std::string DebugTextForTerminal(std::string_view bytes) {
@@ -58,20 +49,8 @@ std::string DebugTextForTerminal(std::string_view bytes) {
     return GbkToUtf8(bytes);
 }
 
-void DebugOutput(std::string_view bytes) {
-    std::lock_guard<std::mutex> hold(sinkLock);
-    if (currentSink) {
-        currentSink(bytes);
-    } else {
-        WriteToStandardError(bytes);
-    }
-}
-
-DebugSink SetDebugSink(DebugSink sink) {
-    std::lock_guard<std::mutex> hold(sinkLock);
-    DebugSink previous = std::move(currentSink);
-    currentSink = std::move(sink);
-    return previous;
+void WriteToHostDebugOutput(std::string_view bytes) {
+    WriteAll(STDERR_FILENO, DebugTextForTerminal(bytes));
 }
 
 }  // namespace platform

@@ -3,9 +3,6 @@
 #include <cstdlib>
 
 #include "platform/files.h"
-#include "platform/host_facts.h"
-#include "platform/paths.h"
-#include "platform/text.h"
 
 namespace platform {
 namespace {
@@ -72,36 +69,23 @@ std::optional<std::string> XdgDesktopFolder(std::string_view userDirsText,
     return folder;  // the last assignment wins, as in the shell
 }
 
-std::wstring DesktopFolderPath() {
-    const auto host = Host();
+std::string UsersDesktopFolder() {
+    const std::string home = Environment("HOME");
+    std::string configHome = Environment("XDG_CONFIG_HOME");
+    if (configHome.empty() || configHome.front() != '/') {
+        configHome = home.empty() ? std::string() : home + "/.config";
+    }
     std::string folder;
-    if (host->desktop) {
-        folder = *host->desktop;
-    } else {
-        const std::string home = Environment("HOME");
-        std::string configHome = Environment("XDG_CONFIG_HOME");
-        if (configHome.empty() || configHome.front() != '/') {
-            configHome = home.empty() ? std::string() : home + "/.config";
-        }
-        if (!configHome.empty()) {
-            const auto text = ReadWholeHostFile(configHome + "/user-dirs.dirs", kUserDirsLimit);
-            if (text) {
-                folder = XdgDesktopFolder(*text, home).value_or(std::string());
-            }
-        }
-        if (folder.empty() && !home.empty()) {
-            folder = home + "/Desktop";
+    if (!configHome.empty()) {
+        const auto text = ReadWholeHostFile(configHome + "/user-dirs.dirs", kUserDirsLimit);
+        if (text) {
+            folder = XdgDesktopFolder(*text, home).value_or(std::string());
         }
     }
-    if (folder.empty() || folder.front() != '/') {
-        return std::wstring();
+    if (folder.empty() && !home.empty()) {
+        folder = home + "/Desktop";
     }
-    return NarrowToWide(ToWindowsPath(folder));
-}
-
-bool SandboxHasNoDesktop() {
-    const auto host = Host();
-    return host->sandboxed && !host->desktop;
+    return !folder.empty() && folder.front() == '/' ? folder : std::string();
 }
 
 }  // namespace platform

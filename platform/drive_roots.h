@@ -9,7 +9,8 @@
 namespace platform {
 
 // True when the path maps to the root of a drive of the host facts in force, to a folder that
-// holds such a root (a mount point below it), to the host's "/", or to no host path at all.
+// holds such a root (a mount point below it), to the host's "/" (on Windows: the root of any
+// drive of the host, or a share or device path), or to no host path at all.
 bool ReachesDriveRoot(std::string_view windowsPath);
 
 // Makes the root folder of `drive` ("D:" or "D:\") when the drive table marks it as made on

@@ -1,7 +1,11 @@
 #pragma once
 // The facts of the host the launcher runs on: its drives, server redirections and desktop folder.
 // They come from the sandbox profile named by TOLBE_SANDBOX when that variable is set, and from
-// the host itself (the mount table) otherwise. Every other part of the platform layer asks here.
+// the host itself (the mount table; on Windows, Windows itself) otherwise. Every other part of
+// the platform layer asks here.
+//
+// Host roots are host paths: absolute POSIX paths ("/tmp/sb/d"), on Windows absolute Windows
+// paths ("Z:\tmp\sb\d").
 
 #include <memory>
 #include <optional>
@@ -35,5 +39,9 @@ void SetHostFacts(HostFacts facts);
 
 // Facts made from a parsed profile.
 HostFacts FactsFromProfile(const SandboxProfile& profile, const std::string& profileFile);
+
+// The facts of the host itself, without a profile: the drives of the mount table on POSIX; none
+// on Windows, where each drive letter is its own root and the volume queries ask Windows.
+HostFacts FactsOfThisHost();
 
 }  // namespace platform

@@ -1,91 +1,12 @@
 #include "platform/host_facts.h"
-
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <mutex>
-#include <sstream>
-
 #include "platform/mount_table.h"
 
 namespace platform {
-namespace {
 
-std::mutex factsLock;
-std::shared_ptr<const HostFacts> currentFacts;
-
-bool ReadWholeText(const std::string& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return false;
-    }
-    std::ostringstream content;
-    content << in.rdbuf();
-    text = content.str();
-    return !in.bad();
-}
-
-HostFacts LoadFacts(std::string& error) {
-    const char* profilePath = std::getenv(kSandboxVariable);
-    if (profilePath == nullptr || *profilePath == '\0') {
-        HostFacts facts;
-        facts.drives = HostDrivesFromMountTable();
-        return facts;
-    }
+HostFacts FactsOfThisHost() {
     HostFacts facts;
-    facts.sandboxed = true;
-    facts.profileFile = profilePath;
-    std::string text;
-    if (!ReadWholeText(profilePath, text)) {
-        error = std::string(profilePath) + ": cannot read the sandbox profile named by " +
-                kSandboxVariable + ": " + std::strerror(errno);
-        return facts;
-    }
-    const SandboxProfileParse parse = ParseSandboxProfile(text, profilePath);
-    if (!parse.error.empty()) {
-        error = parse.error;
-        return facts;
-    }
-    return FactsFromProfile(parse.profile, profilePath);
-}
-
-}  // namespace
-
-HostFacts FactsFromProfile(const SandboxProfile& profile, const std::string& profileFile) {
-    HostFacts facts;
-    facts.sandboxed = true;
-    facts.profileFile = profileFile;
-    facts.drives = profile.drives;
-    facts.hosts = profile.hosts;
-    facts.desktop = profile.desktop;
+    facts.drives = HostDrivesFromMountTable();
     return facts;
-}
-
-std::string InitHostFacts() {
-    std::string error;
-    auto facts = std::make_shared<const HostFacts>(LoadFacts(error));
-    std::lock_guard<std::mutex> hold(factsLock);
-    currentFacts = std::move(facts);
-    return error;
-}
-
-std::shared_ptr<const HostFacts> Host() {
-    {
-        std::lock_guard<std::mutex> hold(factsLock);
-        if (currentFacts) {
-            return currentFacts;
-        }
-    }
-    InitHostFacts();
-    std::lock_guard<std::mutex> hold(factsLock);
-    return currentFacts;
-}
-
-void SetHostFacts(HostFacts facts) {
-    auto shared = std::make_shared<const HostFacts>(std::move(facts));
-    std::lock_guard<std::mutex> hold(factsLock);
-    currentFacts = std::move(shared);
 }
 
 }  // namespace platform

@@ -12,23 +12,29 @@
 //     absolute path to a folder (not a link) that the user owns and nobody else may write;
 //   - else the same file in /tmp/tolbe-launcher-UID, made with mode 0700 when missing and used
 //     only on the same conditions.
-// A Windows build holds a named mutex instead.
+// On Windows the lock is a named mutex in the session's namespace, made without inheritance: it
+// lasts while a handle to it is open, and Windows closes the handles of a process that ends in
+// any way. Its name is fixed ("Local\\TolbeLauncher"), or in a sandbox made from the identity of
+// the profile file (its volume and file number), so that the same rules hold: launchers of one
+// sandbox exclude each other, those of different sandboxes do not.
 //
 // A second launcher also asks the running one to show its window: on POSIX it sends SIGUSR1 to
 // the process holding the lock (found in /proc/locks by the lock file's device and inode), and
 // only when that process catches SIGUSR1, as a launcher listening for such requests does, so
-// that no other program is ever ended by it.
+// that no other program is ever ended by it. On Windows the running launcher makes an event
+// named after its mutex, which the second one sets.
 
+#include <memory>
 #include <string>
 
-#include "platform/posix_io.h"
 #include "platform/show_request.h"
 
 namespace platform {
 
 // Where the lock file is and whether it may be created there.
 struct LauncherLockPlace {
-    std::string file;        // host path; empty when there is no safe place (see problem)
+    std::string file;        // host path (Windows: the mutex's name); empty when there is no safe
+                             // place (see problem)
     bool mayCreate = false;  // false: the file must exist already (a sandbox profile)
     std::string problem;     // why there is no place; empty otherwise
 };
@@ -56,8 +62,10 @@ public:
 
     // Tries once, without waiting, to take the lock on the place's file. The file is never
     // opened through a link when it may be created (then with mode 0600), and must be a regular
-    // file; the descriptor is close-on-exec.
+    // file; the descriptor is close-on-exec. (Windows: the mutex of that name; one that is there
+    // already, or that this user may not open, is another launcher's.)
     explicit LauncherLock(const LauncherLockPlace& place);
+    ~LauncherLock();
     LauncherLock(const LauncherLock&) = delete;
     LauncherLock& operator=(const LauncherLock&) = delete;
 
@@ -71,11 +79,13 @@ public:
     const std::string& problem() const { return m_problem; }
 
 private:
-    Descriptor m_file;
+    struct Hold;  // what keeps the lock: the lock file's descriptor, or the mutex's handle
+    std::unique_ptr<Hold> m_hold;
     State m_state = State::Unavailable;
-    // The lock file's identity, for finding the holder.
+    // The lock file's identity, for finding the holder (POSIX); the mutex's name (Windows).
     unsigned long long m_device = 0;
     unsigned long long m_inode = 0;
+    std::string m_name;
     std::string m_problem;
 };
 

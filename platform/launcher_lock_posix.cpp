@@ -15,6 +15,7 @@
 #include "platform/files.h"
 
 #include "platform/launcher_lock.h"
+#include "platform/posix_io.h"
 #include "platform/sandbox_profile.h"
 
 namespace platform {
@@ -187,23 +188,31 @@ LauncherLockSetting LauncherLockSettingOfProcess() {
     return setting;
 }
 
-LauncherLock::LauncherLock(const LauncherLockPlace& place) : m_file(OpenLockFile(place)) {
+struct LauncherLock::Hold {
+    explicit Hold(int fd) : file(fd) {}
+    Descriptor file;
+};
+
+LauncherLock::LauncherLock(const LauncherLockPlace& place) {
+    Descriptor file(OpenLockFile(place));
     struct stat info;
     if (place.file.empty()) {
         m_problem = place.problem;
-    } else if (!m_file.valid() || ::fstat(m_file.get(), &info) != 0) {
+    } else if (!file.valid() || ::fstat(file.get(), &info) != 0) {
         m_problem = ErrnoText("cannot open " + place.file);
     } else if (!S_ISREG(info.st_mode) || (place.mayCreate && info.st_uid != ::geteuid())) {
         m_problem = place.file + " is not a lock file of this user";
-    } else if (m_device = info.st_dev, m_inode = info.st_ino; TakeWithoutWaiting(m_file.get())) {
+    } else if (m_device = info.st_dev, m_inode = info.st_ino; TakeWithoutWaiting(file.get())) {
         m_state = State::Held;
+        m_hold = std::make_unique<Hold>(file.Release());
         return;
     } else if (errno == EWOULDBLOCK) {
         m_state = State::HeldByAnother;
     } else {
         m_problem = ErrnoText("cannot lock " + place.file);
     }
-    m_file.Close();
 }
+
+LauncherLock::~LauncherLock() = default;
 
 }  // namespace platform

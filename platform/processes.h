@@ -10,7 +10,9 @@ namespace platform {
 // Starts the program at exePath (a Windows-form path, taken whole: never split at blanks, never
 // through a shell) with workingDir (Windows form, may end in a backslash) as its current
 // directory, with the launcher's environment. The program runs detached in a session of its own,
-// with no standard streams and no other descriptor of the launcher, and is not waited for.
+// with no standard streams and no other descriptor of the launcher (on Windows: in a console of
+// its own, CREATE_NEW_CONSOLE, inheriting no handle; its path quoted on the command line), and
+// is not waited for.
 // True only when the program really started: a path that maps to nothing, a missing working
 // directory, or an exec that fails (missing file, no execute permission, not a program) report
 // false, with errno telling the cause.
@@ -24,16 +26,18 @@ bool StartProgram(const std::string& exePath, const std::string& workingDir);
 int RunCommandProcessor(const std::string& commandLine);
 
 // Starts a command hidden, without waiting (WinExec with SW_HIDE). Only the shell's icon-refresh
-// commands are known: "ie4uinit.exe -show" and "ie4uinit.exe -ClearIconCache". On POSIX the
-// desktops (GNOME, KDE, Xfce) watch their folder and show a new or changed entry by themselves,
-// so neither needs a program; any other command is not run, as there is no shell to run it.
+// commands are known: "ie4uinit.exe -show" and "ie4uinit.exe -ClearIconCache"; on Windows
+// ie4uinit.exe is started from the system folder, never one found beside the launcher. On POSIX
+// the desktops (GNOME, KDE, Xfce) watch their folder and show a new or changed entry by
+// themselves, so neither needs a program. Any other command is not run, as there is no shell to
+// run it.
 void StartHiddenCommand(const std::string& commandLine);
 
 // Makes a write past the process's file-size limit fail as a write error (EFBIG), the way a
 // write to a full disk fails, instead of ending the launcher at once with SIGXFSZ: a download or
 // extraction cut short that way then ends in the launcher's own failure handling, with the
 // player told. Called once at start, before any thread. Programs started by StartProgram get
-// the default again.
+// the default again. Nothing to do on Windows, where no such signal exists.
 void ReportFileSizeLimitAsWriteError();
 
 }  // namespace platform

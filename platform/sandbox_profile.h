@@ -10,7 +10,8 @@
 //   desktop /tmp/sb/desktop
 //
 // Types: fixed, removable, remote, cdrom, ramdisk, unknown. Options: usb, noquery, free=N,
-// free=fail. Host paths are absolute and hold no blanks.
+// free=fail. Host paths are absolute and hold no blanks; on Windows they are in Windows form
+// (drive D: Z:\tmp\sb\d fixed).
 
 #include <optional>
 #include <string>

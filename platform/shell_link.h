@@ -1,7 +1,8 @@
 #pragma once
-// Shell links (the shell link object with IShellLinkW and IPersistFile on Windows). On POSIX a
-// link is a freedesktop desktop entry: a link saved as "Tolbe.lnk" is written as "Tolbe.desktop"
-// in the same folder.
+// Shell links: on Windows a .lnk file written through the shell link object (IShellLinkW and
+// IPersistFile), after which the shell is told of it (SHChangeNotify); its paths are host paths.
+// On POSIX a link is a freedesktop desktop entry: a link saved as "Tolbe.lnk" is written as
+// "Tolbe.desktop" in the same folder.
 
 #include <optional>
 #include <string>
@@ -16,7 +17,7 @@ struct ShellLink {
     std::wstring iconPath;                         // the file that holds the link's icon
     int iconIndex = 0;
     // The same icon as a picture file, for desktops that draw only pictures (a POSIX desktop
-    // entry names it instead of iconPath); empty: there is none.
+    // entry names it instead of iconPath; Windows draws iconPath's icon); empty: there is none.
     std::wstring iconPicture;
 };
 

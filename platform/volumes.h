@@ -1,7 +1,8 @@
 #pragma once
 // The volume queries of the launcher: the list of drives, a drive's type, its free space and the
 // bus its storage device hangs off. Answers come from the host facts in force (the sandbox
-// profile, or the mount table and the kernel's device information). Drives are named as the
+// profile, or the mount table and the kernel's device information), or on Windows without a
+// profile from Windows itself. Drives are named as the
 // launcher names them: "D:" (a drive string) or "D:\" (a root path), letter in either case.
 
 #include <cstdint>

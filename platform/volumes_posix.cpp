@@ -8,39 +8,12 @@
 
 #include "platform/block_device.h"
 #include "platform/host_facts.h"
+#include "platform/volume_facts.h"
 
 namespace platform {
 namespace {
 
 constexpr char kSysRoot[] = "/sys";
-constexpr std::wstring_view kDevicePrefix = LR"(\\.\)";
-
-std::optional<char> LetterOf(std::wstring_view drive) {
-    if (drive.size() < 2 || drive[1] != L':' || drive[0] > 0x7F ||
-        !std::isalpha(static_cast<unsigned char>(drive[0]))) {
-        return std::nullopt;
-    }
-    const std::wstring_view rest = drive.substr(2);
-    if (!rest.empty() && rest != L"\\" && rest != L"/") {
-        return std::nullopt;
-    }
-    return static_cast<char>(std::toupper(static_cast<unsigned char>(drive[0])));
-}
-
-// The facts of the named drive, copied out of the facts in force; nullopt for no such drive.
-std::optional<DriveFacts> FindDriveFacts(std::wstring_view drive) {
-    const auto letter = LetterOf(drive);
-    if (!letter) {
-        return std::nullopt;
-    }
-    const auto host = Host();
-    for (const DriveFacts& facts : host->drives) {
-        if (facts.letter == *letter) {
-            return facts;
-        }
-    }
-    return std::nullopt;
-}
 
 // The block device under the drive's root, as the mount table named it.
 std::optional<BlockDeviceFacts> BlockDeviceOf(const DriveFacts& drive) {
@@ -64,22 +37,7 @@ std::string FreeSpaceFolderOf(const DriveFacts& drive) {
 }  // namespace
 
 uint32_t LogicalDriveStrings(uint32_t length, wchar_t* buffer) {
-    std::wstring list;
-    for (const DriveFacts& drive : Host()->drives) {
-        list += static_cast<wchar_t>(drive.letter);
-        list += L":\\";
-        list += L'\0';
-    }
-    if (list.empty()) {
-        return 0;
-    }
-    const auto needed = static_cast<uint32_t>(list.size() + 1);
-    if (needed > length || buffer == nullptr) {
-        return needed;
-    }
-    list.copy(buffer, list.size());
-    buffer[list.size()] = L'\0';
-    return static_cast<uint32_t>(list.size());
+    return CopyDriveList(DriveListOf(Host()->drives), length, buffer);
 }
 
 DriveType DriveTypeOf(std::wstring_view drive) {
@@ -112,11 +70,8 @@ std::optional<uint64_t> TotalFreeBytes(std::wstring_view drive) {
 }
 
 std::optional<int> StorageBusTypeOf(std::wstring_view devicePath) {
-    if (devicePath.substr(0, kDevicePrefix.size()) != kDevicePrefix) {
-        return std::nullopt;
-    }
-    const std::wstring_view drive = devicePath.substr(kDevicePrefix.size());
-    const auto facts = drive.size() == 2 ? FindDriveFacts(drive) : std::nullopt;
+    const auto drive = DriveOfDevicePath(devicePath);
+    const auto facts = drive ? FindDriveFacts(*drive) : std::nullopt;
     if (!facts || facts->deviceQueryFails) {
         return std::nullopt;
     }
