@@ -1,25 +1,54 @@
 #include "tests/support/temp_dir.h"
 
-#include <sys/stat.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
-#include <vector>
 
 namespace tolbe_test {
 
-TempDir::TempDir() {
+namespace {
+
+constexpr int kNameAttempts = 100;
+
+// TMPDIR, else /tmp on POSIX; the user's temporary folder on Windows.
+std::string TempBase() {
+#ifdef _WIN32
+    return std::filesystem::temp_directory_path().generic_string();
+#else
     const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/tolbe-test-XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (::mkdtemp(buffer.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed for " + pattern);
+    return base && *base ? base : "/tmp";
+#endif
+}
+
+}  // namespace
+
+TempDir::TempDir() {
+    const std::string base = TempBase();
+    constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device seed;
+    std::mt19937 random(seed());
+    std::uniform_int_distribution<size_t> pick(0, sizeof kLetters - 2);
+    // create_directory makes the folder only if no one else has: a name taken is tried again.
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        std::string name = "tolbe-test-";
+        for (int i = 0; i < 6; ++i) {
+            name += kLetters[pick(random)];
+        }
+        std::error_code error;
+        if (std::filesystem::create_directory(base + "/" + name, error)) {
+            m_path = base + "/" + name;
+            std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
+                                         std::filesystem::perm_options::replace, error);
+            return;
+        }
+        if (error) {
+            throw std::runtime_error("cannot make a folder in " + base + ": " + error.message());
+        }
     }
-    m_path = buffer.data();
+    throw std::runtime_error("no free temporary folder name in " + base);
 }
 
 TempDir::~TempDir() {
@@ -59,8 +88,8 @@ void WriteHostFile(const std::string& hostPath, const std::string& bytes) {
 }
 
 bool HostPathExists(const std::string& hostPath) {
-    struct stat info;
-    return ::lstat(hostPath.c_str(), &info) == 0;
+    std::error_code error;
+    return std::filesystem::exists(std::filesystem::symlink_status(hostPath, error));
 }
 
 }  // namespace tolbe_test
