@@ -7,13 +7,14 @@
 #include "platform/host_facts.h"
 #include "platform/paths.h"
 #include "platform/sandbox_profile.h"
+#include "tests/support/scoped_variable.h"
 
 namespace tolbe_test {
 
 using platform::kSandboxVariable;
 
 ProfileSandbox::~ProfileSandbox() {
-    ::unsetenv(kSandboxVariable);
+    UnsetVariable(kSandboxVariable);
     platform::SetHostFacts(platform::HostFacts{});
 }
 
@@ -26,7 +27,7 @@ std::string ProfileSandbox::Folder(const std::string& name) const {
 std::string ProfileSandbox::Load(const std::string& text) {
     const std::string file = m_temp.Join("profile.txt");
     WriteHostFile(file, text);
-    ::setenv(kSandboxVariable, file.c_str(), 1);
+    SetVariable(kSandboxVariable, file);
     return platform::InitHostFacts();
 }
 

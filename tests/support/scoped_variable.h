@@ -7,6 +7,24 @@
 
 namespace tolbe_test {
 
+// Sets or removes a variable of this process's environment, on both hosts (Windows has no
+// setenv; _putenv_s with an empty value removes the variable there).
+inline void SetVariable(const char* name, const std::string& value) {
+#ifdef _WIN32
+    ::_putenv_s(name, value.c_str());
+#else
+    ::setenv(name, value.c_str(), 1);
+#endif
+}
+
+inline void UnsetVariable(const char* name) {
+#ifdef _WIN32
+    ::_putenv_s(name, "");
+#else
+    ::unsetenv(name);
+#endif
+}
+
 // Sets the variable, then puts the old value back (or removes it again) when the object goes.
 class ScopedVariable {
 public:
@@ -14,13 +32,13 @@ public:
         if (const char* old = std::getenv(name)) {
             m_old = old;
         }
-        ::setenv(name, value.c_str(), 1);
+        SetVariable(name, value);
     }
     ~ScopedVariable() {
         if (m_old) {
-            ::setenv(m_name, m_old->c_str(), 1);
+            SetVariable(m_name, *m_old);
         } else {
-            ::unsetenv(m_name);
+            UnsetVariable(m_name);
         }
     }
     ScopedVariable(const ScopedVariable&) = delete;
