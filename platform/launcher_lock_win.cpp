@@ -115,8 +115,8 @@ bool LauncherLock::AskHolderToShowItself() const {
     if (m_state != State::HeldByAnother || m_name.empty()) {
         return false;
     }
-    HANDLE event = ::OpenEventW(EVENT_MODIFY_STATE, FALSE,
-                                NarrowToWide(m_name + kShowEventSuffix).c_str());
+    HANDLE event =
+        ::OpenEventW(EVENT_MODIFY_STATE, FALSE, NarrowToWide(m_name + kShowEventSuffix).c_str());
     if (event == nullptr) {
         return false;
     }
