@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "archive/entry_name.h"
 #include "platform/archive_files.h"
 
 namespace {
@@ -167,4 +168,37 @@ ArchiveHandle OpenArchive(const std::string& windowsPath) {
     functions.zclose_file = CloseStream;
     functions.zerror_file = StreamError;
     return ArchiveHandle(unzOpen2_64(windowsPath.c_str(), &functions));
+}
+
+namespace {
+
+// Fills `info` and `name` with the current entry's record and its whole name: a name that does
+// not fit the usual buffer is read again at its full length.
+bool ReadCurrentEntry(unzFile archive, unz_file_info64& info, std::string& name) {
+    name.assign(kEntryNameBufferBytes, '\0');
+    for (;;) {
+        if (unzGetCurrentFileInfo64(archive, &info, name.data(), name.size(), nullptr, 0, nullptr,
+                                    0) != UNZ_OK) {
+            return false;
+        }
+        if (info.size_filename < name.size()) {  // all of it, with room for minizip's NUL
+            name.resize(info.size_filename);
+            return true;
+        }
+        name.assign(info.size_filename + 1, '\0');
+    }
+}
+
+}  // namespace
+
+std::optional<std::string> ReadCurrentEntryName(unzFile archive, unz_file_info64& info) {
+    std::string stored;
+    if (!ReadCurrentEntry(archive, info, stored)) {
+        return std::nullopt;
+    }
+    std::optional<std::string> text = EntryNameAsText(stored, info.flag & kUtf8NameFlag);
+    if (!text || text->empty() || !EntryNameStaysInside(*text)) {
+        return std::nullopt;
+    }
+    return text;
 }

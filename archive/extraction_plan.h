@@ -5,6 +5,8 @@
 #include <unzip.h>
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 // One entry as the first pass found it.
@@ -18,10 +20,22 @@ struct ExtractionPlan {
     std::vector<PlannedEntry> entries;  // in the archive's order
     uint64_t claimedEntries = 0;        // what the archive's end record says it holds
     uint64_t totalBytes = 0;            // sum of the entries' uncompressed sizes
+    // True when two entries name the same file, or one entry's file stands where another needs
+    // a folder ("data" and "data/map.pak"), as the file system finds names (see PlaceOf). Which
+    // of them fails or wins then depends on which is written first, so such an archive is
+    // extracted one entry at a time in its own order, as a run entry by entry would leave it.
+    bool namesClash = false;
     // False when the walk stopped early at an entry it could not step to: the archive claims
     // more entries than it holds, so the run fails once the entries before are extracted.
     bool Complete() const { return entries.size() == claimedEntries; }
 };
+
+// An entry name's place as the file system finds it, for comparing places: its components
+// split at "/" and "\", without empty and "." ones, ASCII letters in lower case and trailing
+// dots and blanks cut off (Windows finds "Data", "data" and "data." as one file), joined by "/".
+// Names the launcher refuses are never compared; names that differ only in ways one host keeps
+// apart (letter case on Linux) count as one place, which only costs such an archive its workers.
+std::string PlaceOf(std::string_view name);
 
 // Walks the central directory of the archive from its first entry, recording each entry, and
 // leaves the archive on its first entry again. Past a step that fails no entry can be read: an

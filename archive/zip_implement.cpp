@@ -23,37 +23,6 @@ bool IsSeparator(char c) {
     return c == '/' || c == '\\';
 }
 
-// Fills `info` and `name` with the current entry's record and its whole name, however long the
-// archive stores it: a name that does not fit the usual buffer is read again at its full length.
-bool ReadCurrentEntry(unzFile archive, unz_file_info64& info, std::string& name) {
-    name.assign(CZipImplement::kNameBufferBytes, '\0');
-    for (;;) {
-        if (unzGetCurrentFileInfo64(archive, &info, name.data(), name.size(), nullptr, 0, nullptr,
-                                    0) != UNZ_OK) {
-            return false;
-        }
-        if (info.size_filename < name.size()) {  // all of it, with room for minizip's NUL
-            name.resize(info.size_filename);
-            return true;
-        }
-        name.assign(info.size_filename + 1, '\0');
-    }
-}
-
-// The current entry's record and its name as the text it is written under, or nullopt when the
-// record cannot be read or the name is empty, no text, or could lead outside the target.
-std::optional<std::string> ReadCurrentEntryName(unzFile archive, unz_file_info64& info) {
-    std::string stored;
-    if (!ReadCurrentEntry(archive, info, stored)) {
-        return std::nullopt;
-    }
-    std::optional<std::string> text = EntryNameAsText(stored, info.flag & kUtf8NameFlag);
-    if (!text || text->empty() || !EntryNameStaysInside(*text)) {
-        return std::nullopt;
-    }
-    return text;
-}
-
 // General-purpose bit 0: the entry's data is encrypted, which the launcher cannot read.
 constexpr unsigned long kEncryptedFlag = 1;
 
@@ -162,12 +131,14 @@ bool CZipImplement::UnzipAll(std::string zipPath, std::string destDir) {
 
 bool CZipImplement::ExtractPlanned(const ExtractionPlan& plan, const std::string& zipPath,
                                    unzFile archive, platform::ExtractionTarget& target) {
-    // With a test hook the entries pass one at a time in the archive's order (see ProgressHook).
+    // With a test hook (see ProgressHook), or when entries' names clash, the entries pass one at
+    // a time in the archive's order.
+    const bool oneAtATime = m_progressHook || plan.namesClash;
     std::vector<size_t> order = HandOutOrder(plan);
-    if (m_progressHook) {
+    if (oneAtATime) {
         std::sort(order.begin(), order.end());
     }
-    EntryQueue queue(std::move(order), static_cast<bool>(m_progressHook));
+    EntryQueue queue(std::move(order), oneAtATime);
     // Which entries' files this run has made; each flag is written by the one worker that
     // extracts that entry and read once every worker has ended.
     const std::unique_ptr<bool[]> created = std::make_unique<bool[]>(plan.entries.size());

@@ -20,6 +20,8 @@
 #include <string>
 #include <thread>
 
+#include "archive/archive_reader.h"
+
 namespace platform {
 class ArchiveInputFile;
 class ExtractionTarget;
@@ -37,7 +39,7 @@ public:
     static constexpr int kDone = 3;        // the last run extracted every entry
 
     // Room for an entry's name at the first reading; a longer name is read again, whole.
-    static constexpr size_t kNameBufferBytes = 512;
+    static constexpr size_t kNameBufferBytes = kEntryNameBufferBytes;
     // The most workers a run uses: one per core up to this many.
     static constexpr unsigned kMaxWorkers = 8;
 

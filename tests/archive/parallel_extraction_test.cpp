@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/extraction_plan.h"
 #include "tests/archive/extraction_workers.h"
 #include "tests/archive/wait_for_end.h"
 #include "tests/support/random_bytes.h"
@@ -156,6 +157,69 @@ TEST(ParallelExtraction, AFailedEntryStopsTheEntriesAfterItWhileTheOnesBeforeItF
             it = it->first.rfind("D/Tolbe/", 0) == 0 ? after.erase(it) : std::next(it);
         }
         EXPECT_EQ(after, before);
+    }
+}
+
+// Entries that take the same place (one file twice, or a file where another entry needs a
+// folder) end as they would one by one in the archive's order, whichever worker would come
+// first: the later entry wins or fails, the earlier one stands. A large entry is handed out
+// before the small ones, so the later entry of each pair would otherwise be written first.
+TEST(ParallelExtraction, EntriesWhoseNamesClashEndAsTheyWouldOneByOne) {
+    const std::string large = TextBytes(2 << 20, 4);
+    const struct {
+        const char* what;
+        std::vector<ZipEntry> entries;
+        int state;
+        Files target;
+    } cases[] = {
+        {"a file, then a folder of its name",
+         {{"escape", "a link's target"}, {"escape/evil.bin", large}},
+         CZipImplement::kFailed,
+         {{"escape", "a link's target"}}},
+        {"a folder, then a file of its name",
+         {{"data/map.pak", "map"}, {"data", large}},
+         CZipImplement::kFailed,
+         {{"data/map.pak", "map"}}},
+        {"a folder's entry, then a file of its name",
+         {{"data/", ""}, {"data", large}},
+         CZipImplement::kFailed,
+         {}},
+        {"one file twice: the later one wins",
+         {{"game.exe", "old"}, {"game.exe", large}},
+         CZipImplement::kDone,
+         {{"game.exe", large}}},
+        {"one file twice: the later small one wins over the large one",
+         {{"game.exe", large}, {"./game.exe", "new"}},
+         CZipImplement::kDone,
+         {{"game.exe", "new"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ExtractionRun run;
+        tolbe_test::WriteZip(run.drives.Host(kArchive), c.entries);
+        EXPECT_EQ(run.Extract(), c.state);
+        EXPECT_EQ(FilesBelow(run.drives.Host(R"(D:\Tolbe)")), c.target);
+    }
+}
+
+// Where two names meet on the disk: Windows finds a name whatever its letter case and without
+// trailing dots and blanks, and both hosts skip empty and "." components.
+TEST(ParallelExtraction, PlacesOfNamesAsTheFileSystemFindsThem) {
+    const struct {
+        const char* name;
+        const char* place;
+    } cases[] = {
+        {"Data/Map.PAK", "data/map.pak"},
+        {R"(a\b//c/./d)", "a/b/c/d"},
+        {"data. /x ", "data/x"},
+        {"data/", "data"},
+        {"./", ""},
+        {"\xE5\x9C\xB0\xE5\x9B\xBE/\xC3\x89t\xC3\xA9",
+         "\xE5\x9C\xB0\xE5\x9B\xBE/\xC3\x89t\xC3\xA9"},
+        {"..x/.y", "..x/.y"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PlaceOf(c.name), c.place) << c.name;
     }
 }
 
