@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "archive/crc32.h"
+
 namespace {
 
 Bytef* AsBytes(char* data) {
@@ -24,7 +26,7 @@ EntryInflater::~EntryInflater() {
 bool EntryInflater::Extract(const EntryDataFacts& facts, const RawReader& read,
                             const PieceSink& sink) {
     m_written = 0;
-    m_crc = crc32_z(0, Z_NULL, 0);
+    m_crc = 0;
     const bool handedOn = facts.method == kStoredMethod     ? CopyStored(facts, read, sink)
                           : facts.method == kDeflatedMethod ? Inflate(facts, read, sink)
                                                             : false;
@@ -44,7 +46,7 @@ bool EntryInflater::CopyStored(const EntryDataFacts& facts, const RawReader& rea
         if (*count > facts.uncompressedSize - m_written) {
             return false;  // more than declared
         }
-        m_crc = crc32_z(m_crc, AsBytes(m_raw.data()), *count);
+        m_crc = Crc32(m_crc, m_raw.data(), *count);
         if (!sink(m_raw.data(), *count)) {
             return false;
         }
@@ -83,7 +85,7 @@ bool EntryInflater::Inflate(const EntryDataFacts& facts, const RawReader& read,
             return false;  // more than declared
         }
         if (produced > 0) {
-            m_crc = crc32_z(m_crc, AsBytes(m_out.data()), produced);
+            m_crc = Crc32(m_crc, m_out.data(), produced);
             if (!sink(m_out.data(), produced)) {
                 return false;
             }
