@@ -100,11 +100,16 @@ bool MakeDirectoryAt(std::string_view windowsPath) {
 }
 
 std::optional<ArchiveInputFile> ArchiveInputFile::Open(std::string_view windowsPath) {
-    const std::optional<std::wstring> hostPath = WideHostPath(windowsPath);
+    const std::optional<std::string> hostPath = ToHostPath(windowsPath);
     if (!hostPath) {
+        errno = ENOENT;
         return std::nullopt;
     }
-    WinHandle file(::CreateFileW(hostPath->c_str(), GENERIC_READ,
+    return OpenHost(*hostPath);
+}
+
+std::optional<ArchiveInputFile> ArchiveInputFile::OpenHost(const std::string& hostPath) {
+    WinHandle file(::CreateFileW(NarrowToWide(hostPath).c_str(), GENERIC_READ,
                                  FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) {

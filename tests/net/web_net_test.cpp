@@ -295,6 +295,9 @@ TEST_F(WebNetTest, RequestsThatCannotBeSentFinishWithoutAConnection) {
 }
 
 TEST_F(WebNetTest, CertificatesAreCheckedForEveryKind) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Wine's TLS (Schannel) accepts a self-signed server: the check cannot be seen";
+#endif
     std::atomic<int> served{0};
     LoopbackHttpServer server(
         [&](httplib::Server& http) {

@@ -72,8 +72,9 @@ std::string UnixPathOf(const std::wstring& path) {
     return unixPath;
 }
 
-// Runs `ln -s target link` on the host: Wine starts host programs through CreateProcessW.
-void MakeHostSymlink(const std::wstring& link, const std::wstring& target) {
+// Runs `ln -s target link` on the host: Wine starts host programs through CreateProcessW. The
+// link is there once its name has all the attributes `expected`.
+void MakeHostSymlink(const std::wstring& link, const std::wstring& target, DWORD expected) {
     // The test folders hold no blanks, so the command line needs no quoting.
     std::wstring command = L"Z:\\bin\\ln -s " + platform::NarrowToWide(UnixPathOf(target)) + L" " +
                            platform::NarrowToWide(UnixPathOf(link));
@@ -88,10 +89,9 @@ void MakeHostSymlink(const std::wstring& link, const std::wstring& target) {
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
     // Wine neither waits for a host program nor hands back its exit code: look for the link.
-    constexpr DWORD kFolderLink = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
     for (int look = 0; look < 500; ++look) {
         const DWORD attributes = ::GetFileAttributesW(link.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kFolderLink) == kFolderLink) {
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & expected) == expected) {
             return;
         }
         ::Sleep(20);
@@ -114,7 +114,19 @@ void MakeFolderLink(const std::string& link, const std::string& target) {
     if (!RunningUnderWine()) {
         throw std::runtime_error("cannot make a junction at " + link);
     }
-    MakeHostSymlink(wideLink, wideTarget);
+    MakeHostSymlink(wideLink, wideTarget, FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+void MakeFileLink(const std::string& link, const std::string& target) {
+    const std::wstring wideLink = platform::NarrowToWide(link);
+    const std::wstring wideTarget = platform::NarrowToWide(target);
+    // Wine reports CreateSymbolicLinkW a success and makes nothing.
+    if (RunningUnderWine()) {
+        MakeHostSymlink(wideLink, wideTarget, 0);
+    } else if (!::CreateSymbolicLinkW(wideLink.c_str(), wideTarget.c_str(),
+                                      SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE)) {
+        throw std::runtime_error("cannot make a symbolic link at " + link);
+    }
 }
 
 }  // namespace tolbe_test

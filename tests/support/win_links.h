@@ -1,7 +1,7 @@
 #pragma once
-// Links to folders for the Windows tests: a junction where the host can make one, else (under
+// Links for the Windows tests. To folders: a junction where the host can make one, else (under
 // Wine, which cannot) the host's symbolic link behind the Windows path, which Wine lists as a
-// reparse point to a folder.
+// reparse point to a folder. To files: a symbolic link (under Wine, the host's).
 
 #include <string>
 
@@ -13,5 +13,9 @@ bool RunningUnderWine();
 // Makes `link` (a host path in Windows form, not there yet) a link to the folder `target`.
 // Throws when neither kind can be made.
 void MakeFolderLink(const std::string& link, const std::string& target);
+
+// Makes `link` (not there yet) a symbolic link to the existing file `target`: the host's link
+// under Wine, as for folders. Throws when it cannot be made.
+void MakeFileLink(const std::string& link, const std::string& target);
 
 }  // namespace tolbe_test
