@@ -81,7 +81,7 @@ TEST(Faults, ADriveThatDisappearsBeforeTheExtractionEndsInTheMessage) {
 TEST(Faults, ADriveTooSmallForTheArchiveIsToldBeforeTheDownload) {
     FlowHarness h({{'E', 1000}});  // the one drive that qualifies, with 1000 bytes free
     h.Publish(ServerRecord());
-    WriteZip(h.temp.Join("big.zip"), {{"tolbe.exe", kGameScript, 0100755},
+    WriteZip(h.temp.Join("big.zip"), {{"tolbe.exe", GameProgram(), 0100755},
                                       {"data.bin", RandomBytes(64 * 1024, 5), 0, true}});
     const std::string archive = ReadHostFile(h.temp.Join("big.zip"));
     h.server.SetArchive(200, archive);
@@ -98,6 +98,10 @@ TEST(Faults, ADriveTooSmallForTheArchiveIsToldBeforeTheDownload) {
 }
 
 TEST(Faults, AFullDiskDuringTheDownloadEndsItWithoutATransfer) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no file size limit for one process, and a test cannot fill a "
+                    "Wine drive of its own";
+#else
     FlowHarness h;
     const std::string archive(512 * 1024, 'z');
     h.server.SetArchive(200, archive);
@@ -118,6 +122,7 @@ TEST(Faults, AFullDiskDuringTheDownloadEndsItWithoutATransfer) {
     // The part written before the disk filled up is gone, under either name.
     EXPECT_FALSE(HostPathExists(h.Host(R"(D:\Client.zip)")));
     EXPECT_FALSE(HostPathExists(h.Host(R"(D:\Client.zip.part)")));
+#endif
 }
 
 }  // namespace

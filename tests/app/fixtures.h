@@ -2,7 +2,9 @@
 // The sample client the flow tests install: a game that notes where it was started, and a few
 // data files in nested folders.
 
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 
 #include <chrono>
 #include <filesystem>
@@ -13,13 +15,12 @@
 
 #include "config/config_store.h"
 #include "config/version_record.h"
+#include "tests/app/host_client.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/zip_writer.h"
 
 namespace tolbe_test {
 
-// The game writes its working directory into started.txt there.
-inline constexpr char kGameScript[] = "#!/bin/sh\npwd > started.txt\n";
 inline constexpr char kMapData[] = "map of the northern valley";
 
 inline zorv_VersionCheck ServerRecord(const std::string& version = "1.0") {
@@ -33,7 +34,7 @@ inline zorv_VersionCheck ServerRecord(const std::string& version = "1.0") {
 
 inline std::string ClientArchive() {
     TempDir dir;
-    WriteZip(dir.Join("c.zip"), {{"tolbe.exe", kGameScript, 0100755},
+    WriteZip(dir.Join("c.zip"), {{"tolbe.exe", GameProgram(), 0100755},
                                  {"data/", "", 040755},
                                  {"data/maps/north.txt", kMapData, 0100644},
                                  {"readme.txt", "Tolbe", 0}});
@@ -64,9 +65,10 @@ inline void PlantCanary(const TempDir& sandbox) {
     WriteHostFile(sandbox.Join("canary/config.zorv"), ConfigFileBytes(ServerRecord("0.1")));
 }
 
+#ifndef _WIN32
 // Limits the size of every file this process writes, as a disk that fills up would; restores
 // the limit when it goes. Writes past it fail with EFBIG once
-// platform::ReportFileSizeLimitAsWriteError has run.
+// platform::ReportFileSizeLimitAsWriteError has run. (Windows has no such limit.)
 class FileSizeLimit {
 public:
     explicit FileSizeLimit(rlim_t bytes) {
@@ -81,22 +83,30 @@ private:
     rlimit m_saved{};
     bool m_applied = false;
 };
+#endif
 
-// Everything below a host folder, by relative path: "file <bytes>", "dir", "link <target>" or
-// "other". Links are recorded, never followed.
+// Everything below a host folder, by relative path ("a/b" on every host): "file <bytes>",
+// "dir", "link" (with its target on POSIX) or "other". Links are recorded, never followed.
 using TreeSnapshot = std::map<std::string, std::string>;
 
 inline TreeSnapshot SnapshotTree(const std::string& hostRoot) {
     namespace fs = std::filesystem;
     TreeSnapshot tree;
-    if (!fs::exists(fs::symlink_status(hostRoot))) {
+    if (!HostPathExists(hostRoot)) {
         return tree;
     }
-    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(hostRoot)) {
-        const std::string relative = fs::relative(entry.path(), hostRoot).string();
+    for (auto it = fs::recursive_directory_iterator(hostRoot);
+         it != fs::recursive_directory_iterator(); ++it) {
+        const fs::directory_entry& entry = *it;
+        const std::string relative = fs::relative(entry.path(), hostRoot).generic_string();
         const fs::file_status status = entry.symlink_status();
-        if (fs::is_symlink(status)) {
+        if (IsLinkAt(entry.path().string())) {
+#ifdef _WIN32
+            tree[relative] = "link";
+            it.disable_recursion_pending();
+#else
             tree[relative] = "link " + fs::read_symlink(entry.path()).string();
+#endif
         } else if (fs::is_directory(status)) {
             tree[relative] = "dir";
         } else if (fs::is_regular_file(status)) {

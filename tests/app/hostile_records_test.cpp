@@ -3,7 +3,6 @@
 // installation that leaves every folder it did not make exactly as it was.
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <functional>
@@ -99,14 +98,11 @@ TEST(HostileRecords, FoldersThatAreNoInstallationAreLeftAlone) {
          },
          "E:"},
         {"a link to a folder that looks like an installation", "Tolbe", "tolbe.exe",
-         [](FlowHarness& h) {
-             fs::create_directory_symlink(h.temp.Join("canary"), h.Host(R"(D:\Tolbe)"));
-         },
-         "E:"},
+         [](FlowHarness& h) { PlantLink(h.Host(R"(D:\Tolbe)"), h.temp.Join("canary")); }, "E:"},
         {"a stale folder whose data is a link outside", "Tolbe", "tolbe.exe",
          [](FlowHarness& h) {
              fs::create_directories(h.Host(R"(D:\Tolbe)"));
-             fs::create_directory_symlink(h.temp.Join("canary"), h.Host(R"(D:\Tolbe\data)"));
+             PlantLink(h.Host(R"(D:\Tolbe\data)"), h.temp.Join("canary"));
          },
          "E:"},
     };
@@ -122,8 +118,8 @@ TEST(HostileRecords, FoldersThatAreNoInstallationAreLeftAlone) {
         record.set_client_dir(c.clientDir);
         record.set_client_exe(c.clientExe);
         h.Publish(record);
-        WriteZip(h.temp.Join("client.zip"),
-                 {{c.clientExe, kGameScript, 0100755}, {"data/maps/north.txt", kMapData, 0100644}});
+        WriteZip(h.temp.Join("client.zip"), {{c.clientExe, GameProgram(), 0100755},
+                                             {"data/maps/north.txt", kMapData, 0100644}});
         h.server.SetArchive(200, ReadHostFile(h.temp.Join("client.zip")));
         h.Open();
 
@@ -134,8 +130,7 @@ TEST(HostileRecords, FoldersThatAreNoInstallationAreLeftAlone) {
         EXPECT_EQ(WaitForGameNote(dir), dir) << c.name;
         // Everything but the new installation and its shortcut is as it was.
         const std::string installed = std::string(1, c.installDrive[0]) + "/" + c.clientDir;
-        EXPECT_EQ(Without(SnapshotTree(h.temp.path()),
-                          {installed, "desktop/Tolbe.desktop", "client.zip"}),
+        EXPECT_EQ(Without(SnapshotTree(h.temp.path()), {installed, kShortcutEntry, "client.zip"}),
                   Without(before, {"client.zip"}))
             << c.name;
     }

@@ -20,6 +20,7 @@ using tolbe_test::FileDownloadTest;
 using tolbe_test::kArchive;
 using tolbe_test::kPart;
 using tolbe_test::kRecord;
+using tolbe_test::PlantLink;
 using tolbe_test::RandomBytes;
 using tolbe_test::RangeFileServer;
 using tolbe_test::ReadHostFile;
@@ -330,7 +331,7 @@ TEST_F(DownloadResumeTest, ATornOrPlantedRecordMeansAFreshDownload) {
         WriteHostFile(victim, victimBytes);
         const size_t requestsBefore = server.heads().size();
         if (c.partIsLink) {
-            std::filesystem::create_symlink(victim, sandbox.Host(kPart));
+            PlantLink(sandbox.Host(kPart), victim);
         } else {
             WriteHostFile(sandbox.Host(kPart), kFile.substr(0, static_cast<size_t>(good)));
         }

@@ -20,6 +20,7 @@ using tolbe_test::kDeadline;
 using tolbe_test::kPart;
 using tolbe_test::LoopbackHttpServer;
 using tolbe_test::NetSandbox;
+using tolbe_test::PlantLink;
 using tolbe_test::RandomBytes;
 using tolbe_test::RawHttpServer;
 using tolbe_test::ReadHostFile;
@@ -268,10 +269,10 @@ TEST_F(FileDownloadTest, OnlyAWholeBodyTakesTheArchiveNameAndNoLinkIsFollowed) {
                 WriteHostFile(part, "half an archive of an earlier run");
                 break;
             case Plant::LinkAtArchive:
-                std::filesystem::create_symlink(victim, archive);
+                PlantLink(archive, victim);
                 break;
             case Plant::LinkAtPart:
-                std::filesystem::create_symlink(victim, part);
+                PlantLink(part, victim);
                 break;
         }
     };

@@ -15,12 +15,10 @@
 #include "config/config_store.h"
 #include "platform/text.h"
 #include "signing/signature.h"
+#include "tests/support/host_links.h"
 #include "tests/support/run_process.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_signer.h"
-#ifdef _WIN32
-#include "tests/support/win_links.h"
-#endif
 
 namespace {
 
@@ -94,12 +92,6 @@ std::vector<unsigned char> CurrentUser() {
     return ::testing::AssertionSuccess();
 }
 
-// A symbolic link to a file that is not there.
-void MakeDanglingLink(const std::string& link, const std::string& target) {
-    tolbe_test::WriteHostFile(target, "");
-    tolbe_test::MakeFileLink(link, target);
-    fs::remove(target);
-}
 #else
 ::testing::AssertionResult OnlyTheOwnerMayOpen(const std::string& hostPath) {
     const fs::perms permissions = fs::status(hostPath).permissions() & fs::perms::all;
@@ -109,11 +101,15 @@ void MakeDanglingLink(const std::string& link, const std::string& target) {
     }
     return ::testing::AssertionSuccess();
 }
-
-void MakeDanglingLink(const std::string& link, const std::string& target) {
-    fs::create_symlink(target, link);
-}
 #endif
+
+// A symbolic link to a file that is not there: made to a file that then goes, as a Windows
+// link is made to what exists.
+void MakeDanglingLink(const std::string& link, const std::string& target) {
+    tolbe_test::WriteHostFile(target, "");
+    tolbe_test::PlantLink(link, target);
+    fs::remove(target);
+}
 
 tolbe_test::ProcessResult Zorvtool(std::vector<std::string> args, const std::string& input = "") {
     args.insert(args.begin(), ZORVTOOL_PATH);
