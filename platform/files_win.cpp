@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <vector>
@@ -198,9 +199,9 @@ std::optional<std::string> ReadAll(const std::wstring& hostPath, size_t maxBytes
 }
 
 // FindFirstFileW treats these as wildcards ('<', '>' and '"' are its DOS forms of '*', '?' and
-// '.'); none of them can be in a file name, so a path holding one names nothing.
-bool HoldsWildcard(std::string_view path) {
-    return path.find_first_of("*?<>\"") != std::string_view::npos;
+// '.'); none of them can be in a file name, so a name holding one names nothing.
+bool HoldsWildcard(std::string_view name) {
+    return name.find_first_of("*?<>\"") != std::string_view::npos;
 }
 
 }  // namespace
@@ -241,8 +242,11 @@ bool ReplaceFile(std::string_view windowsPath, std::string_view bytes) {
 }
 
 bool PathExists(std::string_view windowsPath) {
+    // The names only: the drive part may hold a '?' of its own (\\?\host\ for a host path
+    // outside every drive, as the running launcher's own may be).
+    const std::vector<std::string_view> names = NamesBelowDrive(windowsPath);
     if (windowsPath.empty() || windowsPath.back() == '\\' || windowsPath.back() == '/' ||
-        NamesBelowDrive(windowsPath).empty() || HoldsWildcard(windowsPath)) {
+        names.empty() || std::any_of(names.begin(), names.end(), HoldsWildcard)) {
         return false;
     }
     const auto hostPath = WideHostPath(windowsPath);
@@ -336,18 +340,11 @@ std::optional<FileWriter> FileWriter::CreateNew(std::string_view windowsPath) {
         return std::nullopt;
     }
     // CREATE_NEW fails on any entry at the name, a link included, which is never followed.
-    WinHandle file(::CreateFileW(hostPath->c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                 CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) {
-        FailWithLastError();
-        return std::nullopt;
-    }
-    const int fd = CrtDescriptorOf(std::move(file), _O_WRONLY);
-    if (fd < 0) {
-        errno = EMFILE;
-        return std::nullopt;
-    }
-    return FileWriter(fd);
+    const int fd = CrtDescriptorOf(
+        WinHandle(::CreateFileW(hostPath->c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)),
+        _O_WRONLY);
+    return fd >= 0 ? std::optional<FileWriter>(FileWriter(fd)) : std::nullopt;
 }
 
 std::optional<FileWriter> FileWriter::OpenToContinue(std::string_view windowsPath,
@@ -379,46 +376,23 @@ std::optional<FileWriter> FileWriter::OpenToContinue(std::string_view windowsPat
         return std::nullopt;
     }
     const int fd = CrtDescriptorOf(std::move(file), _O_WRONLY);
-    if (fd < 0) {
-        errno = EMFILE;
-        return std::nullopt;
-    }
-    return FileWriter(fd);
-}
-
-FileWriter::FileWriter(FileWriter&& other) noexcept : m_fd(other.m_fd) {
-    other.m_fd = -1;
-}
-
-FileWriter& FileWriter::operator=(FileWriter&& other) noexcept {
-    if (this != &other) {
-        Close();
-        m_fd = other.m_fd;
-        other.m_fd = -1;
-    }
-    return *this;
-}
-
-FileWriter::~FileWriter() {
-    Close();
+    return fd >= 0 ? std::optional<FileWriter>(FileWriter(fd)) : std::nullopt;
 }
 
 bool FileWriter::Write(const void* data, size_t size) {
-    return m_fd >= 0 && WriteAllTo(HandleOf(m_fd), data, size);
+    return m_fd.valid() && WriteAllTo(HandleOf(m_fd.get()), data, size);
 }
 
 bool FileWriter::Sync() {
-    return m_fd >= 0 && (::FlushFileBuffers(HandleOf(m_fd)) || FailWithLastError());
+    return m_fd.valid() && (::FlushFileBuffers(HandleOf(m_fd.get())) || FailWithLastError());
 }
 
 bool FileWriter::Close() {
-    const int fd = m_fd;
-    m_fd = -1;
-    if (fd < 0) {
+    if (!m_fd.valid()) {
         errno = EBADF;
         return false;
     }
-    return ::_close(fd) == 0;
+    return m_fd.Close();
 }
 
 std::optional<uint64_t> RegularFileSize(std::string_view windowsPath) {

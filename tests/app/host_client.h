@@ -3,12 +3,7 @@
 // file is made runnable, the desktop shortcut the launcher saves and the test program's own file
 // (which the launcher copies beside the game).
 
-#ifdef _WIN32
-#include <objbase.h>
-#include <shlobj.h>
-#include <shobjidl.h>
-#include <windows.h>
-#else
+#ifndef _WIN32
 #include <sys/stat.h>
 #endif
 
@@ -18,8 +13,12 @@
 
 #include "platform/paths.h"
 #include "platform/text.h"
-#include "tests/support/host_links.h"
 #include "tests/support/temp_dir.h"
+#ifdef _WIN32
+#include "tests/support/shell_links_win.h"
+#else
+#include "tests/e2e/desktop_entry.h"
+#endif
 
 namespace tolbe_test {
 
@@ -76,48 +75,15 @@ inline std::optional<SavedShortcut> ReadShortcut(const TempDir& sandbox) {
         return std::nullopt;
     }
 #ifdef _WIN32
-    std::optional<SavedShortcut> result;
-    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    IShellLinkW* link = nullptr;
-    IPersistFile* persisted = nullptr;
-    if (SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                     IID_IShellLinkW, reinterpret_cast<void**>(&link))) &&
-        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persisted)))) {
-        wchar_t program[MAX_PATH] = {};
-        wchar_t icon[MAX_PATH] = {};
-        int index = 0;
-        if (SUCCEEDED(persisted->Load(platform::NarrowToWide(file).c_str(), STGM_READ)) &&
-            SUCCEEDED(link->GetPath(program, MAX_PATH, nullptr, SLGP_RAWPATH)) &&
-            SUCCEEDED(link->GetIconLocation(icon, MAX_PATH, &index))) {
-            result = SavedShortcut{platform::WideToNarrow(program), platform::WideToNarrow(icon)};
-        }
+    const std::optional<LinkOnDisk> link = ReadShellLinkFile(file);
+    if (!link) {
+        return std::nullopt;
     }
-    if (persisted != nullptr) {
-        persisted->Release();
-    }
-    if (link != nullptr) {
-        link->Release();
-    }
-    if (SUCCEEDED(com)) {
-        ::CoUninitialize();
-    }
-    return result;
+    return SavedShortcut{platform::WideToNarrow(link->path),
+                         platform::WideToNarrow(link->iconPath)};
 #else
-    // Exec= holds the program as one quoted argument; the test folders need no escapes.
-    const std::string text = "\n" + ReadHostFile(file);
-    const auto value = [&](const std::string& key) {
-        const size_t start = text.find("\n" + key + "=");
-        if (start == std::string::npos) {
-            return std::string();
-        }
-        const size_t from = start + key.size() + 2;
-        std::string line = text.substr(from, text.find('\n', from) - from);
-        if (line.size() >= 2 && line.front() == '"' && line.back() == '"') {
-            line = line.substr(1, line.size() - 2);
-        }
-        return line;
-    };
-    return SavedShortcut{value("Exec"), value("Icon")};
+    const DesktopEntry entry = ReadDesktopEntry(file);
+    return SavedShortcut{entry.exec, entry.icon};
 #endif
 }
 

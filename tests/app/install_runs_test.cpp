@@ -31,7 +31,7 @@ void InstallCurrentClient(FlowHarness& h, const std::string& drive, const std::s
 // shortcut shows the icon of its host's kind (the picture on POSIX, the copy's own on Windows).
 void ExpectIconBesideTheCopy(FlowHarness& h, const std::string& dir) {
     const std::string icon = HostJoin(dir, "vasktolbe.png");
-    EXPECT_FALSE(IsLinkAt(icon));
+    EXPECT_FALSE(IsHostLink(HostPathOf(icon)));
     EXPECT_TRUE(std::filesystem::is_regular_file(icon));
     EXPECT_EQ(ReadHostFile(icon), ReadHostFile(TOLBE_LAUNCHER_ICON));
     const std::optional<SavedShortcut> shortcut = ReadShortcut(h.temp);
@@ -146,7 +146,7 @@ TEST(InstallRuns, CurrentInstallationStartsTheGameWithoutADownload) {
     // A link planted where the icon goes: the icon replaces the link, never what it points to.
     const std::string elsewhere = h.temp.Join("elsewhere.txt");
     WriteHostFile(elsewhere, "not the launcher's");
-    PlantLink(h.Host(R"(D:\Tolbe\vasktolbe.png)"), elsewhere);
+    MakeHostFileLink(h.Host(R"(D:\Tolbe\vasktolbe.png)"), elsewhere);
     h.Publish(ServerRecord("1.0"));
     h.Open();
 

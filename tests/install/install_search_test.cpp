@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "config/config_store.h"
+#include "tests/support/host_files.h"
 #include "tests/support/profile_sandbox.h"
 
 namespace {
@@ -114,8 +115,8 @@ TEST_F(FindInstalledDriveTest, OnlyAFolderWithTheGameAndTheLaunchersConfigIsAnIn
          [](auto& t) {
              t.Put(R"(D:\Users\desktop.ini)");
              t.Put(R"(D:\record.zorv)", InstalledConfig());
-             fs::create_symlink(t.m_sandbox.Host(R"(D:\record.zorv)"),
-                                t.m_sandbox.Host(R"(D:\Users\config.zorv)"));
+             tolbe_test::MakeHostFileLink(t.m_sandbox.Host(R"(D:\Users\config.zorv)"),
+                                          t.m_sandbox.Host(R"(D:\record.zorv)"));
          }},
         {"the game is a folder",
          [](auto& t) {
@@ -126,24 +127,24 @@ TEST_F(FindInstalledDriveTest, OnlyAFolderWithTheGameAndTheLaunchersConfigIsAnIn
          [](auto& t) {
              t.Put(R"(D:\Users\config.zorv)", InstalledConfig());
              t.Put(R"(D:\other.exe)");
-             fs::create_symlink(t.m_sandbox.Host(R"(D:\other.exe)"),
-                                t.m_sandbox.Host(R"(D:\Users\desktop.ini)"));
+             tolbe_test::MakeHostFileLink(t.m_sandbox.Host(R"(D:\Users\desktop.ini)"),
+                                          t.m_sandbox.Host(R"(D:\other.exe)"));
          }},
         {"the client directory is a link to an installation",
          [](auto& t) {
              t.Install(R"(D:\elsewhere\desktop.ini)");
-             fs::create_directory_symlink(t.m_sandbox.Host(R"(D:\elsewhere)"),
-                                          t.m_sandbox.Host(R"(D:\Users)"));
+             tolbe_test::MakeHostFolderLink(t.m_sandbox.Host(R"(D:\Users)"),
+                                            t.m_sandbox.Host(R"(D:\elsewhere)"));
          }},
     };
     for (const auto& c : cases) {
-        fs::remove_all(m_sandbox.Host(R"(D:\)"));
+        tolbe_test::RemoveHostTree(tolbe_test::HostPathOf(m_sandbox.Host(R"(D:\)")));
         fs::create_directories(m_sandbox.Host(R"(D:\)"));
         c.plant(*this);
         EXPECT_EQ(FindInstalledDrive("Users", "desktop.ini"), "") << c.name;
     }
     // The same folder with the launcher's config.zorv beside the game is one.
-    fs::remove_all(m_sandbox.Host(R"(D:\)"));
+    tolbe_test::RemoveHostTree(tolbe_test::HostPathOf(m_sandbox.Host(R"(D:\)")));
     Install(R"(D:\Users\desktop.ini)");
     EXPECT_EQ(FindInstalledDrive("Users", "desktop.ini"), "D:\\");
 }

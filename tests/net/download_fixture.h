@@ -15,7 +15,7 @@
 #include "net/file_download.h"
 #include "tests/net/loopback_servers.h"
 #include "tests/net/net_sandbox.h"
-#include "tests/support/host_links.h"
+#include "tests/support/host_files.h"
 #include "tests/support/wait_until.h"
 
 namespace tolbe_test {
@@ -27,7 +27,7 @@ inline constexpr char kRecord[] = R"(D:\Client.zip.resume)";
 
 // What is at a host path itself (a link is not followed).
 inline std::string EntryAt(const std::string& hostPath) {
-    if (IsLinkAt(hostPath)) {
+    if (IsHostLink(HostPathOf(hostPath))) {
         return "link";
     }
     switch (std::filesystem::symlink_status(hostPath).type()) {

@@ -72,12 +72,12 @@ std::string UnixPathOf(const std::wstring& path) {
     return unixPath;
 }
 
-// Runs `ln -s target link` on the host: Wine starts host programs through CreateProcessW. The
-// link is there once its name has all the attributes `expected`.
-void MakeHostSymlink(const std::wstring& link, const std::wstring& target, DWORD expected) {
-    // The test folders hold no blanks, so the command line needs no quoting.
-    std::wstring command = L"Z:\\bin\\ln -s " + platform::NarrowToWide(UnixPathOf(target)) + L" " +
-                           platform::NarrowToWide(UnixPathOf(link));
+// Runs `ln -s target link` on the host (Wine starts host programs through CreateProcessW) and
+// waits until Windows sees the link with attributes that `shown` accepts.
+void MakeHostSymlink(const std::wstring& link, const std::wstring& target, bool (*shown)(DWORD)) {
+    // Quoted, for folders with blanks; the test folders hold no quotes.
+    std::wstring command = L"Z:\\bin\\ln -s \"" + platform::NarrowToWide(UnixPathOf(target)) +
+                           L"\" \"" + platform::NarrowToWide(UnixPathOf(link)) + L"\"";
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
@@ -91,12 +91,22 @@ void MakeHostSymlink(const std::wstring& link, const std::wstring& target, DWORD
     // Wine neither waits for a host program nor hands back its exit code: look for the link.
     for (int look = 0; look < 500; ++look) {
         const DWORD attributes = ::GetFileAttributesW(link.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & expected) == expected) {
+        if (attributes != INVALID_FILE_ATTRIBUTES && shown(attributes)) {
             return;
         }
         ::Sleep(20);
     }
     throw std::runtime_error("ln -s failed: " + platform::WideToNarrow(command));
+}
+
+bool ShownAsFolderLink(DWORD attributes) {
+    constexpr DWORD kFolderLink = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+    return (attributes & kFolderLink) == kFolderLink;
+}
+
+// Wine shows a host link to a file as that file.
+bool ShownAsFile(DWORD attributes) {
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 }  // namespace
@@ -114,18 +124,33 @@ void MakeFolderLink(const std::string& link, const std::string& target) {
     if (!RunningUnderWine()) {
         throw std::runtime_error("cannot make a junction at " + link);
     }
-    MakeHostSymlink(wideLink, wideTarget, FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
+    MakeHostSymlink(wideLink, wideTarget, ShownAsFolderLink);
 }
 
 void MakeFileLink(const std::string& link, const std::string& target) {
     const std::wstring wideLink = platform::NarrowToWide(link);
     const std::wstring wideTarget = platform::NarrowToWide(target);
-    // Wine reports CreateSymbolicLinkW a success and makes nothing.
-    if (RunningUnderWine()) {
-        MakeHostSymlink(wideLink, wideTarget, 0);
-    } else if (!::CreateSymbolicLinkW(wideLink.c_str(), wideTarget.c_str(),
-                                      SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE)) {
-        throw std::runtime_error("cannot make a symbolic link at " + link);
+    if (!RunningUnderWine()) {
+        if (!::CreateSymbolicLinkW(wideLink.c_str(), wideTarget.c_str(),
+                                   SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE)) {
+            throw std::runtime_error("cannot make a symbolic link at " + link);
+        }
+        return;
+    }
+    // Wine hides a host link to nothing: a stand-in target is there while the link is made, so
+    // that the link can be seen before the stand-in goes again.
+    const bool standIn = ::GetFileAttributesW(wideTarget.c_str()) == INVALID_FILE_ATTRIBUTES;
+    if (standIn) {
+        const HANDLE made = ::CreateFileW(wideTarget.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (made == INVALID_HANDLE_VALUE) {
+            throw std::runtime_error("cannot make a stand-in at " + target);
+        }
+        ::CloseHandle(made);
+    }
+    MakeHostSymlink(wideLink, wideTarget, ShownAsFile);
+    if (standIn) {
+        ::DeleteFileW(wideTarget.c_str());
     }
 }
 

@@ -1,7 +1,7 @@
 #pragma once
-// Links for the Windows tests. To folders: a junction where the host can make one, else (under
+// Links for the Windows tests: to a folder a junction where the host can make one, else (under
 // Wine, which cannot) the host's symbolic link behind the Windows path, which Wine lists as a
-// reparse point to a folder. To files: a symbolic link (under Wine, the host's).
+// reparse point to a folder; to a file a symbolic link.
 
 #include <string>
 
@@ -14,8 +14,10 @@ bool RunningUnderWine();
 // Throws when neither kind can be made.
 void MakeFolderLink(const std::string& link, const std::string& target);
 
-// Makes `link` (not there yet) a symbolic link to the existing file `target`: the host's link
-// under Wine, as for folders. Throws when it cannot be made.
+// Makes `link` (a host path in Windows form, not there yet) a symbolic link to the file `target`,
+// which need not exist: Windows' own symbolic link, or under Wine (whose own are no links) the
+// host's, which Wine shows as the file it leads to and hides while it leads nowhere. Throws when
+// it cannot be made (Windows without the right to make links).
 void MakeFileLink(const std::string& link, const std::string& target);
 
 }  // namespace tolbe_test

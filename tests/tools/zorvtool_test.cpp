@@ -15,7 +15,7 @@
 #include "config/config_store.h"
 #include "platform/text.h"
 #include "signing/signature.h"
-#include "tests/support/host_links.h"
+#include "tests/support/host_files.h"
 #include "tests/support/run_process.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_signer.h"
@@ -102,14 +102,6 @@ std::vector<unsigned char> CurrentUser() {
     return ::testing::AssertionSuccess();
 }
 #endif
-
-// A symbolic link to a file that is not there: made to a file that then goes, as a Windows
-// link is made to what exists.
-void MakeDanglingLink(const std::string& link, const std::string& target) {
-    tolbe_test::WriteHostFile(target, "");
-    tolbe_test::PlantLink(link, target);
-    fs::remove(target);
-}
 
 tolbe_test::ProcessResult Zorvtool(std::vector<std::string> args, const std::string& input = "") {
     args.insert(args.begin(), ZORVTOOL_PATH);
@@ -261,7 +253,7 @@ TEST(ZorvtoolKeys, KeygenWritesAnOwnerOnlySecretAndPrintsOnlyThePublicKey) {
         const char* name;
         std::string path;
     } taken[] = {{"the key itself", secret}, {"a link to a new file", dir.Join("link.key")}};
-    MakeDanglingLink(dir.Join("link.key"), dir.Join("target"));
+    tolbe_test::MakeHostFileLink(dir.Join("link.key"), dir.Join("target"));
     for (const auto& t : taken) {
         SCOPED_TRACE(t.name);
         const auto again = Zorvtool({"keygen", t.path});
