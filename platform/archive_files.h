@@ -97,8 +97,9 @@ public:
     ~ExtractionTarget();
 
     // Another handle on the same directory, for another thread: it reaches the directory this
-    // one holds open (never whatever the path names by now). nullopt (errno set) when the host
-    // has no handle to spare.
+    // one holds open, never whatever the path names by now (on Windows, where the folders are
+    // reached by path, its uses fail once the path leads elsewhere, as this one's do). nullopt
+    // (errno set) when the host has no handle to spare.
     std::optional<ExtractionTarget> OpenAnother() const;
 
     // Makes every folder along the relative path (a\b: a, then a\b) with the usual permissions

@@ -166,9 +166,8 @@ TEST(FailedUpdates, AnArchiveOfAnEarlierRunIsNeverInstalled) {
 }
 
 TEST(FailedUpdates, ALinkPlantedAtTheArchiveIsNeverWrittenThrough) {
-    if (!FileLinksAreSeen()) {
-        GTEST_SKIP() << "Wine shows a host link to a file as the file itself and follows it: "
-                        "no Windows program can tell it there";
+    if (!HostShowsFileLinks()) {
+        GTEST_SKIP() << kFileLinksUnseen;
     }
     FlowHarness h;
     PlantCanary(h.temp);

@@ -185,6 +185,16 @@ protected:
         fs::create_directories(m_home + "/Desktop");
     }
 
+    // The host's own facts, not sandboxed, with drive D on the sandbox's folder.
+    void UseTheHostWithDriveD() {
+        platform::HostFacts facts;
+        platform::DriveFacts drive;
+        drive.letter = 'D';
+        drive.hostRoot = m_drive;
+        facts.drives.push_back(drive);
+        platform::SetHostFacts(facts);
+    }
+
     tolbe_test::ProfileSandbox m_sandbox;
     const std::string m_drive = m_sandbox.Folder("d");
     const std::string m_home = m_sandbox.Folder("home");
@@ -211,12 +221,7 @@ TEST_F(DesktopShortcutUserDesktop, ASandboxWithoutADesktopLineGetsNoShortcut) {
 // On the host itself the user's desktop is where the shortcut goes: the folder the shell names
 // (under Wine the desktop of the test prefix's own home folder).
 TEST_F(DesktopShortcutUserDesktop, OutsideASandboxTheShortcutGoesToTheUsersDesktop) {
-    platform::HostFacts facts;  // not sandboxed
-    platform::DriveFacts drive;
-    drive.letter = 'D';
-    drive.hostRoot = m_drive;
-    facts.drives.push_back(drive);
-    platform::SetHostFacts(facts);
+    UseTheHostWithDriveD();
     const std::string desktop = platform::WideToNarrow(platform::DesktopFolderPath());
     ASSERT_FALSE(desktop.empty());
     const std::string linkFile = desktop + R"(\Tolbe.lnk)";
@@ -231,12 +236,7 @@ TEST_F(DesktopShortcutUserDesktop, OutsideASandboxTheShortcutGoesToTheUsersDeskt
 #else
 // On the host itself the user's desktop is where the shortcut goes.
 TEST_F(DesktopShortcutUserDesktop, OutsideASandboxTheShortcutGoesToTheUsersDesktop) {
-    platform::HostFacts facts;  // not sandboxed
-    platform::DriveFacts drive;
-    drive.letter = 'D';
-    drive.hostRoot = m_drive;
-    facts.drives.push_back(drive);
-    platform::SetHostFacts(facts);
+    UseTheHostWithDriveD();
     CreateDesktopShortcut(LR"(D:\Tolbe\vasktolbe.exe)", L"Tolbe.lnk");
     EXPECT_EQ(Names(m_home + "/Desktop"), std::vector<std::string>{"Tolbe.desktop"});
     EXPECT_NE(ReadHostFile(m_home + "/Desktop/Tolbe.desktop")

@@ -76,22 +76,40 @@ TEST(DirectoryRemoval, ResultTellsWhetherTheDirectoryIsGone) {
     EXPECT_EQ(ReadHostFile(sandbox.Host(R"(D:\Tolbe)")), "file");
 }
 
-TEST(DirectoryRemoval, LinksInsideAreRemovedAsLinksAndNeverFollowed) {
+TEST(DirectoryRemoval, LinksToFoldersAreRemovedAsLinksAndNeverFollowed) {
     tolbe_test::SandboxDrives sandbox("D");
     const std::string outside = sandbox.base() + "/outside";
     WriteReadOnly(outside + "/keep.txt", "precious", 0444);
     WriteHostFile(outside + "/sub/deep.txt", "deep");
     fs::create_directories(tolbe_test::HostPathOf(sandbox.Host(R"(D:\Tolbe\nested)")));
     tolbe_test::MakeHostFolderLink(sandbox.Host(R"(D:\Tolbe\folder link)"), outside);
-    tolbe_test::MakeHostFileLink(sandbox.Host(R"(D:\Tolbe\file link)"), outside + "/keep.txt");
     tolbe_test::MakeHostFolderLink(sandbox.Host(R"(D:\Tolbe\nested\sub link)"), outside + "/sub");
+
+    const bool removed = DeleteDirectoryTree(LR"(D:\Tolbe\)");
+    EXPECT_EQ(ReadHostFile(outside + "/keep.txt"), "precious");
+    EXPECT_EQ(HostModeOf(outside + "/keep.txt"), 0444u);
+    EXPECT_EQ(ReadHostFile(outside + "/sub/deep.txt"), "deep");
+    if (tolbe_test::HostRemovesFolderLinks()) {  // else the links, and so their folders, stay
+        EXPECT_TRUE(removed);
+        EXPECT_FALSE(HostPathExists(sandbox.Host(R"(D:\Tolbe)")));
+    }
+}
+
+TEST(DirectoryRemoval, LinksToFilesAreRemovedAsLinksAndNeverFollowed) {
+    if (!tolbe_test::HostShowsFileLinks()) {
+        GTEST_SKIP() << tolbe_test::kFileLinksUnseen;
+    }
+    tolbe_test::SandboxDrives sandbox("D");
+    const std::string outside = sandbox.base() + "/outside";
+    WriteReadOnly(outside + "/keep.txt", "precious", 0444);
+    fs::create_directories(tolbe_test::HostPathOf(sandbox.Host(R"(D:\Tolbe)")));
+    tolbe_test::MakeHostFileLink(sandbox.Host(R"(D:\Tolbe\file link)"), outside + "/keep.txt");
     tolbe_test::MakeHostFileLink(sandbox.Host(R"(D:\Tolbe\dangling)"), sandbox.base() + "/nowhere");
 
     EXPECT_TRUE(DeleteDirectoryTree(LR"(D:\Tolbe\)"));
     EXPECT_FALSE(HostPathExists(sandbox.Host(R"(D:\Tolbe)")));
     EXPECT_EQ(ReadHostFile(outside + "/keep.txt"), "precious");
     EXPECT_EQ(HostModeOf(outside + "/keep.txt"), 0444u);  // not made writable through the link
-    EXPECT_EQ(ReadHostFile(outside + "/sub/deep.txt"), "deep");
 }
 
 #ifndef _WIN32
@@ -116,8 +134,8 @@ TEST(DirectoryRemoval, EntriesAreRemovedWhateverTheirNamesBytes) {
 }
 #else
 // Names that the ANSI code page cannot write (Chinese, while the code page is not 936), which
-// Windows keeps in UTF-16: a read-only file in a folder of such a name, and a link beside it to
-// the sandbox itself.
+// Windows keeps in UTF-16: a read-only file in a folder of such a name, beside a link to the
+// sandbox itself.
 TEST(DirectoryRemoval, EntriesAreRemovedWhateverTheirNames) {
     tolbe_test::SandboxDrives sandbox("D");
     const fs::path tolbe = tolbe_test::HostPathOf(sandbox.Host(R"(D:\Tolbe)"));
@@ -125,15 +143,19 @@ TEST(DirectoryRemoval, EntriesAreRemovedWhateverTheirNames) {
     fs::create_directories(folder);
     const fs::path map = folder / L"\u5730\u56FE.txt";  // 地图.txt
     std::ofstream(map) << "map";
-    tolbe_test::SetHostMode(tolbe_test::NarrowHostPath(map), 0444);
-    tolbe_test::MakeHostFolderLink(tolbe_test::NarrowHostPath(folder / L"\u8BFB"), sandbox.base());
+    tolbe_test::SetHostMode(map, 0444);
+    tolbe_test::MakeHostFolderLink(sandbox.Host(R"(D:\Tolbe\link)"), sandbox.base());
     WriteHostFile(sandbox.Host(R"(D:\victim.txt)"), "keep");
     ASSERT_TRUE(fs::exists(map));
 
-    EXPECT_TRUE(DeleteDirectoryTree(LR"(D:\Tolbe\)"));
-    EXPECT_FALSE(fs::exists(tolbe));
+    const bool removed = DeleteDirectoryTree(LR"(D:\Tolbe\)");
+    EXPECT_FALSE(fs::exists(map));
     EXPECT_EQ(ReadHostFile(sandbox.Host(R"(D:\victim.txt)")), "keep");
     EXPECT_TRUE(HostPathExists(sandbox.base() + "/D"));
+    if (tolbe_test::HostRemovesFolderLinks()) {  // else the link, and so the folder, stay
+        EXPECT_TRUE(removed);
+        EXPECT_FALSE(fs::exists(tolbe));
+    }
 }
 #endif
 

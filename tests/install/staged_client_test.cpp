@@ -69,7 +69,7 @@ void AddEntriesWithHostNames(const std::string& hostFolder) {
     fs::create_directories(folder / L"\u6E38\u620F");
     std::ofstream(folder / L"\u8BFB\u53D6.txt") << "file";                      // 读取.txt
     std::ofstream(folder / L"\u6E38\u620F" / L"\u5730\u56FE.txt") << "folder";  // 游戏/地图.txt
-    tolbe_test::SetHostMode(tolbe_test::NarrowHostPath(folder / L"\u8BFB\u53D6.txt"), 0444);
+    tolbe_test::SetHostMode(folder / L"\u8BFB\u53D6.txt", 0444);
 }
 #endif
 

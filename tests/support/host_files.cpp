@@ -10,19 +10,19 @@ namespace {
 namespace fs = std::filesystem;
 
 void Walk(const fs::path& root, const fs::path& folder, bool filesOnly, HostTree& tree) {
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-        const std::string relative = entry.path().lexically_relative(root).generic_string();
-        if (IsHostLink(entry.path())) {
+    for (const HostEntry& entry : HostEntries(folder)) {
+        const std::string relative = entry.path.lexically_relative(root).generic_string();
+        if (entry.isLink) {
             if (!filesOnly) {
                 tree[relative] = "<link>";
             }
-        } else if (entry.is_directory()) {
+        } else if (entry.isFolder) {
             if (!filesOnly) {
                 tree[relative] = "<dir>";
             }
-            Walk(root, entry.path(), filesOnly, tree);
+            Walk(root, entry.path, filesOnly, tree);
         } else {
-            tree[relative] = ReadHostFile(entry.path());
+            tree[relative] = ReadHostFile(entry.path);
         }
     }
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace tolbe_test {
 
@@ -25,10 +26,25 @@ void MakeHostFolderLink(const std::string& link, const std::string& target);
 // Makes `link` (not there yet) a symbolic link to the file `target`, which need not exist.
 // Throws when it cannot be made.
 void MakeHostFileLink(const std::string& link, const std::string& target);
-// Whether the programs under test see such a link to a file as a link. Not under Wine: it shows
-// a host link to a file as the file itself, and opening or renaming the name acts on the file it
-// leads to, so that no Windows program can keep from following it there.
-bool FileLinksAreSeen();
+
+// False under Wine, which shows a host symbolic link to a file as that file and deletes the file
+// it leads to when the link is deleted: no Windows program there can tell such a link from its
+// target, so the tests of links to files skip with kFileLinksUnseen.
+bool HostShowsFileLinks();
+inline constexpr char kFileLinksUnseen[] =
+    "Wine shows a host link to a file as that file, and deleting the link deletes the file";
+// False under Wine, which cannot remove a host link to a folder: RemoveDirectoryW follows it.
+bool HostRemovesFolderLinks();
+
+// One entry of a host folder, as the host lists it ("." and ".." left out).
+struct HostEntry {
+    std::filesystem::path path;
+    bool isLink = false;    // as IsHostLink tells
+    bool isFolder = false;  // a folder that is no link
+};
+// The entries of the folder; none when it cannot be listed. On Windows through the wide file API
+// (MinGW's std::filesystem cannot list a folder whose path is longer than MAX_PATH).
+std::vector<HostEntry> HostEntries(const std::filesystem::path& folder);
 
 // Everything below a host folder: relative path ("/" between names; the names UTF-8 on Windows,
 // their bytes as they are on POSIX) -> content, "<dir>" for a folder or "<link>" for a link,
@@ -40,14 +56,21 @@ HostTree FilesBelow(const std::string& hostDir);
 
 // The permission bits of the entry itself (never a link's target): on POSIX as lstat gives them;
 // on Windows 0444 for a read-only entry, else 0666, as that is all the attributes can say.
-unsigned HostModeOf(const std::string& hostPath);
+unsigned HostModeOf(const std::filesystem::path& path);
+inline unsigned HostModeOf(const std::string& hostPath) {
+    return HostModeOf(HostPathOf(hostPath));
+}
 // Sets the permission bits (chmod); on Windows the entry becomes read-only when `mode` gives
 // the owner no write permission, and writable otherwise. Throws when that fails.
-void SetHostMode(const std::string& hostPath, unsigned mode);
+void SetHostMode(const std::filesystem::path& path, unsigned mode);
+inline void SetHostMode(const std::string& hostPath, unsigned mode) {
+    SetHostMode(HostPathOf(hostPath), mode);
+}
 
 // Removes the entry and, for a folder, everything below it: read-only files and folders without
-// write permission included, a link as the link itself, never anything it leads to. Never
-// throws; what cannot be removed stays.
+// write permission included, a link as the link itself, never anything it leads to (under Wine
+// through the host's rm, since Wine cannot remove a host link). Never throws; what cannot be
+// removed stays.
 void RemoveHostTree(const std::filesystem::path& path);
 
 #ifdef _WIN32

@@ -23,8 +23,15 @@ bool IsHostLink(const fs::path& path) {
     return fs::is_symlink(fs::symlink_status(path, ignored));
 }
 
-bool FileLinksAreSeen() {
-    return true;
+std::vector<HostEntry> HostEntries(const fs::path& folder) {
+    std::vector<HostEntry> entries;
+    std::error_code ignored;
+    for (auto it = fs::directory_iterator(folder, ignored); it != fs::directory_iterator();
+         it.increment(ignored)) {
+        const bool link = it->is_symlink(ignored);
+        entries.push_back({it->path(), link, !link && it->is_directory(ignored)});
+    }
+    return entries;
 }
 
 void MakeHostFolderLink(const std::string& link, const std::string& target) {
@@ -35,14 +42,22 @@ void MakeHostFileLink(const std::string& link, const std::string& target) {
     fs::create_symlink(target, link);
 }
 
-unsigned HostModeOf(const std::string& hostPath) {
-    struct stat info;
-    return ::lstat(hostPath.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0;
+bool HostShowsFileLinks() {
+    return true;
 }
 
-void SetHostMode(const std::string& hostPath, unsigned mode) {
-    if (::chmod(hostPath.c_str(), static_cast<mode_t>(mode)) != 0) {
-        throw std::runtime_error("cannot change the mode of " + hostPath);
+bool HostRemovesFolderLinks() {
+    return true;
+}
+
+unsigned HostModeOf(const fs::path& path) {
+    struct stat info;
+    return ::lstat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0;
+}
+
+void SetHostMode(const fs::path& path, unsigned mode) {
+    if (::chmod(path.c_str(), static_cast<mode_t>(mode)) != 0) {
+        throw std::runtime_error("cannot change the mode of " + path.string());
     }
 }
 

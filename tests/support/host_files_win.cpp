@@ -27,8 +27,28 @@ bool IsHostLink(const fs::path& path) {
            (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
-bool FileLinksAreSeen() {
-    return !RunningUnderWine();
+std::vector<HostEntry> HostEntries(const fs::path& folder) {
+    std::vector<HostEntry> entries;
+    WIN32_FIND_DATAW found;
+    const HANDLE search = ::FindFirstFileW((folder / L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return entries;
+    }
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") {
+            continue;
+        }
+        // The entry's own attributes, as IsHostLink asks them.
+        const fs::path path = folder / name;
+        const DWORD own = ::GetFileAttributesW(path.c_str());
+        const DWORD attributes = own != INVALID_FILE_ATTRIBUTES ? own : found.dwFileAttributes;
+        const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        const bool isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        entries.push_back({path, link, isFolder && !link});
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    return entries;
 }
 
 void MakeHostFolderLink(const std::string& link, const std::string& target) {
@@ -39,22 +59,32 @@ void MakeHostFileLink(const std::string& link, const std::string& target) {
     MakeFileLink(link, target);
 }
 
-unsigned HostModeOf(const std::string& hostPath) {
-    const DWORD attributes = ::GetFileAttributesW(platform::NarrowToWide(hostPath).c_str());
+bool HostShowsFileLinks() {
+    return !RunningUnderWine();
+}
+
+bool HostRemovesFolderLinks() {
+    return !RunningUnderWine();
+}
+
+unsigned HostModeOf(const fs::path& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         return 0;
     }
     return (attributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0666;
 }
 
-void SetHostMode(const std::string& hostPath, unsigned mode) {
+void SetHostMode(const fs::path& path, unsigned mode) {
     const DWORD wanted = (mode & 0200) != 0 ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_READONLY;
-    if (!::SetFileAttributesW(platform::NarrowToWide(hostPath).c_str(), wanted)) {
-        throw std::runtime_error("cannot change the attributes of " + hostPath);
+    if (!::SetFileAttributesW(path.c_str(), wanted)) {
+        throw std::runtime_error("cannot change the attributes of " + NarrowHostPath(path));
     }
 }
 
-void RemoveHostTree(const fs::path& path) {
+namespace {
+
+void RemoveWithWin32(const fs::path& path) {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         return;
@@ -62,11 +92,12 @@ void RemoveHostTree(const fs::path& path) {
     const bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     if (folder && !link) {
-        std::error_code ignored;
-        for (auto it = fs::directory_iterator(path, ignored); it != fs::directory_iterator();
-             it.increment(ignored)) {
-            RemoveHostTree(it->path());
+        for (const HostEntry& entry : HostEntries(path)) {
+            RemoveWithWin32(entry.path);
         }
+    }
+    if (link && RunningUnderWine()) {
+        return;  // Wine's RemoveDirectoryW removes an empty folder that a host link leads to
     }
     if ((attributes & FILE_ATTRIBUTE_READONLY) != 0 && !link) {
         ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -76,6 +107,17 @@ void RemoveHostTree(const fs::path& path) {
         ::RemoveDirectoryW(path.c_str());
     } else {
         ::DeleteFileW(path.c_str());
+    }
+}
+
+}  // namespace
+
+void RemoveHostTree(const fs::path& path) {
+    RemoveWithWin32(path);
+    // Wine can neither remove a host link to a folder as the link nor see one that leads
+    // nowhere, which then keeps its folder: the host removes what is left.
+    if (RunningUnderWine() && ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        RemoveTreeOnHost(path.wstring());
     }
 }
 

@@ -27,16 +27,19 @@ DriveFiller::DriveFiller(const std::string& folder, uint64_t roomBytes)
     }
     // Written until the drive is full, then cut back by the room wanted.
     const std::vector<char> block(1 << 20, 'f');
-    uint64_t size = 0;
     DWORD written = 0;
     while (::WriteFile(file, block.data(), static_cast<DWORD>(block.size()), &written, nullptr) &&
            written == block.size()) {
-        size += written;
     }
-    size += written;
-    LARGE_INTEGER end;
-    end.QuadPart = static_cast<LONGLONG>(size > roomBytes ? size - roomBytes : 0);
-    const bool cut = ::SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && ::SetEndOfFile(file);
+    LARGE_INTEGER size;
+    bool cut = ::GetFileSizeEx(file, &size) != 0;
+    if (cut && roomBytes > 0) {
+        LARGE_INTEGER end;
+        end.QuadPart = size.QuadPart > static_cast<LONGLONG>(roomBytes)
+                           ? size.QuadPart - static_cast<LONGLONG>(roomBytes)
+                           : 0;
+        cut = ::SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && ::SetEndOfFile(file);
+    }
     ::CloseHandle(file);
     if (!cut) {
         ::DeleteFileW(m_path.c_str());

@@ -20,4 +20,9 @@ void MakeFolderLink(const std::string& link, const std::string& target);
 // it cannot be made (Windows without the right to make links).
 void MakeFileLink(const std::string& link, const std::string& target);
 
+// Under Wine: removes the entry and everything below it with the host's rm -rf, which removes a
+// link as the link (Wine itself can neither remove a host link to a folder nor see one that
+// leads nowhere), and waits until Windows no longer sees it.
+void RemoveTreeOnHost(const std::wstring& path);
+
 }  // namespace tolbe_test
