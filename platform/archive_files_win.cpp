@@ -141,15 +141,23 @@ bool MakeDirectoryAt(std::string_view windowsPath) {
 }
 
 std::optional<ArchiveInputFile> ArchiveInputFile::Open(std::string_view windowsPath) {
-    const std::optional<std::wstring> hostPath = WideHostPath(windowsPath);
+    const std::optional<std::string> hostPath = ToHostPath(windowsPath);
     if (!hostPath) {
+        errno = ENOENT;
         return std::nullopt;
     }
-    const int fd =
-        CrtDescriptorOf(WinHandle(::CreateFileW(hostPath->c_str(), GENERIC_READ,
-                                                FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)),
-                        _O_RDONLY);
+    return OpenHost(*hostPath);
+}
+
+std::optional<ArchiveInputFile> ArchiveInputFile::OpenHost(const std::string& hostPath) {
+    // Write sharing too: the downloader reads back what it is writing (the kept bytes of a
+    // resumed download, into the signature check) while its own writer holds the file, which
+    // lets no other writer in. As on POSIX, reading never locks a file.
+    const int fd = CrtDescriptorOf(
+        WinHandle(::CreateFileW(NarrowToWide(hostPath).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)),
+        _O_RDONLY);
     return fd >= 0 ? std::optional<ArchiveInputFile>(ArchiveInputFile(fd)) : std::nullopt;
 }
 

@@ -69,6 +69,12 @@ struct FileCloser {
 };
 using FilePointer = std::unique_ptr<std::FILE, FileCloser>;
 
+// Standard input and output carry bytes as they are, for a tool that reads and writes a file's
+// exact text through them: on Windows the C runtime would otherwise write each LF as CR LF and
+// stop reading at a ^Z byte. Call it before the first byte goes through them. Nothing to do on
+// POSIX.
+void UseBinaryStandardStreams();
+
 // fopen on a Windows-form path with an fopen mode ("rb", "wb", ...); the descriptor is not
 // inherited by started programs. Null when the path maps to nothing or the open fails.
 FilePointer OpenFileStream(std::string_view windowsPath, const char* mode);

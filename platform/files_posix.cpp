@@ -235,6 +235,8 @@ bool MakeFileWritable(std::wstring_view windowsPath) {
     return hostPath && AddOwnerWriteAt(AT_FDCWD, hostPath->c_str());
 }
 
+void UseBinaryStandardStreams() {}
+
 FilePointer OpenFileStream(std::string_view windowsPath, const char* mode) {
     const auto hostPath = ToHostPath(windowsPath);
     if (!hostPath || mode == nullptr) {

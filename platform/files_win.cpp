@@ -6,8 +6,10 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <vector>
 
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -78,6 +80,20 @@ bool MoveOver(const std::wstring& from, const std::wstring& to) {
     return FailWithLastError();
 }
 
+// Writes all of `bytes` into the new file at `hostPath`, flushes them to disk and closes it;
+// when any step fails the file goes again and errno tells the cause.
+bool FillNewFile(WinHandle file, const std::wstring& hostPath, std::string_view bytes) {
+    const bool written = WriteAllTo(file.get(), bytes.data(), bytes.size()) &&
+                         (::FlushFileBuffers(file.get()) || FailWithLastError());
+    if (!(file.Close() || FailWithLastError()) || !written) {
+        const int cause = errno;  // kept for the caller's message
+        ::DeleteFileW(hostPath.c_str());
+        errno = cause;
+        return false;
+    }
+    return true;
+}
+
 // Writes `bytes` to a new temporary file beside `hostPath`, flushed to disk, and renames it
 // over `hostPath`; on any failure the temporary file goes and errno tells the cause.
 bool ReplaceWithBytes(const std::wstring& hostPath, std::string_view bytes) {
@@ -87,16 +103,60 @@ bool ReplaceWithBytes(const std::wstring& hostPath, std::string_view bytes) {
     if (!file.valid()) {
         return FailWithLastError();
     }
-    const bool written = WriteAllTo(file.get(), bytes.data(), bytes.size()) &&
-                         (::FlushFileBuffers(file.get()) || FailWithLastError());
-    if (!(file.Close() || FailWithLastError()) || !written || !MoveOver(temporary, hostPath)) {
-        const int cause = errno;  // kept for the caller's message
+    if (!FillNewFile(std::move(file), temporary, bytes)) {
+        return false;
+    }
+    if (!MoveOver(temporary, hostPath)) {
+        const int cause = errno;
         ::DeleteFileW(temporary.c_str());
         errno = cause;
         return false;
     }
     return true;
 }
+
+// A security descriptor that makes the process's user the owner of a new file and grants that
+// user every right and nobody else anything: one entry in the DACL, which is protected, so that
+// the entries a folder passes on to new files are left out.
+class OwnerOnlySecurity {
+public:
+    // False (errno set) when the process's user cannot be told.
+    bool Make() {
+        HANDLE token = nullptr;
+        if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
+            return FailWithLastError();
+        }
+        const WinHandle heldToken(token);
+        DWORD size = 0;
+        ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+        m_user.resize(size);
+        if (size == 0 || !::GetTokenInformation(token, TokenUser, m_user.data(), size, &size)) {
+            return FailWithLastError();
+        }
+        const PSID user = reinterpret_cast<TOKEN_USER*>(m_user.data())->User.Sid;
+        // The entry's last member (SidStart) is the first DWORD of the SID that follows it.
+        const DWORD aclSize =
+            sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD) + ::GetLengthSid(user);
+        m_acl.resize(aclSize);
+        const PACL acl = reinterpret_cast<PACL>(m_acl.data());
+        if (!::InitializeAcl(acl, aclSize, ACL_REVISION) ||
+            !::AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, user) ||
+            !::InitializeSecurityDescriptor(&m_descriptor, SECURITY_DESCRIPTOR_REVISION) ||
+            !::SetSecurityDescriptorOwner(&m_descriptor, user, FALSE) ||
+            !::SetSecurityDescriptorDacl(&m_descriptor, TRUE, acl, FALSE) ||
+            !::SetSecurityDescriptorControl(&m_descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED)) {
+            return FailWithLastError();
+        }
+        return true;
+    }
+
+    SECURITY_ATTRIBUTES Attributes() { return {sizeof(SECURITY_ATTRIBUTES), &m_descriptor, FALSE}; }
+
+private:
+    std::vector<unsigned char> m_user;  // TOKEN_USER
+    std::vector<unsigned char> m_acl;   // ACL, its one entry behind it
+    SECURITY_DESCRIPTOR m_descriptor = {};
+};
 
 std::optional<std::string> ReadAll(const std::wstring& hostPath, size_t maxBytes) {
     // A regular file on a disk only: a pipe or a device never reaches the reads below.
@@ -105,7 +165,10 @@ std::optional<std::string> ReadAll(const std::wstring& hostPath, size_t maxBytes
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     BY_HANDLE_FILE_INFORMATION info;
     if (!file.valid()) {
-        FailWithLastError();
+        const int cause = (FailWithLastError(), errno);
+        // A folder cannot be opened as a file at all; say so rather than "access denied".
+        const std::optional<DWORD> attributes = EntryAttributes(hostPath);
+        errno = attributes && (*attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EISDIR : cause;
         return std::nullopt;
     }
     if (!RegularFileInfo(file.get(), info)) {
@@ -136,9 +199,9 @@ std::optional<std::string> ReadAll(const std::wstring& hostPath, size_t maxBytes
 }
 
 // FindFirstFileW treats these as wildcards ('<', '>' and '"' are its DOS forms of '*', '?' and
-// '.'); none of them can be in a file name, so a path holding one names nothing.
-bool HoldsWildcard(std::string_view path) {
-    return path.find_first_of("*?<>\"") != std::string_view::npos;
+// '.'); none of them can be in a file name, so a name holding one names nothing.
+bool HoldsWildcard(std::string_view name) {
+    return name.find_first_of("*?<>\"") != std::string_view::npos;
 }
 
 }  // namespace
@@ -156,14 +219,34 @@ bool ReplaceHostFile(const std::string& hostPath, std::string_view bytes) {
     return ReplaceWithBytes(NarrowToWide(hostPath), bytes);
 }
 
+bool CreateOwnerOnlyHostFile(const std::string& hostPath, std::string_view bytes) {
+    OwnerOnlySecurity security;
+    if (!security.Make()) {
+        return false;
+    }
+    SECURITY_ATTRIBUTES attributes = security.Attributes();
+    const std::wstring path = NarrowToWide(hostPath);
+    // CREATE_NEW fails on any entry at the name, a link included, which is never followed; the
+    // file has its DACL from its first moment, before any byte of the secret is in it.
+    WinHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, &attributes, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) {
+        return FailWithLastError();
+    }
+    return FillNewFile(std::move(file), path, bytes);
+}
+
 bool ReplaceFile(std::string_view windowsPath, std::string_view bytes) {
     const auto hostPath = WideHostPath(windowsPath);
     return hostPath && ReplaceWithBytes(*hostPath, bytes);
 }
 
 bool PathExists(std::string_view windowsPath) {
+    // The names only: the drive part may hold a '?' of its own (\\?\host\ for a host path
+    // outside every drive, as the running launcher's own may be).
+    const std::vector<std::string_view> names = NamesBelowDrive(windowsPath);
     if (windowsPath.empty() || windowsPath.back() == '\\' || windowsPath.back() == '/' ||
-        NamesBelowDrive(windowsPath).empty() || HoldsWildcard(windowsPath)) {
+        names.empty() || std::any_of(names.begin(), names.end(), HoldsWildcard)) {
         return false;
     }
     const auto hostPath = WideHostPath(windowsPath);
@@ -231,6 +314,11 @@ bool DeleteOneFile(std::wstring_view windowsPath) {
 bool MakeFileWritable(std::wstring_view windowsPath) {
     const auto hostPath = WideHostPath(windowsPath);
     return hostPath && ClearFileAttributes(*hostPath);
+}
+
+void UseBinaryStandardStreams() {
+    ::_setmode(::_fileno(stdin), _O_BINARY);
+    ::_setmode(::_fileno(stdout), _O_BINARY);
 }
 
 FilePointer OpenFileStream(std::string_view windowsPath, const char* mode) {

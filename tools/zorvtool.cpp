@@ -7,8 +7,6 @@
 //   zorvtool sign --key SECRET_FILE PATH
 //   zorvtool verify --public-key BASE64 PATH
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -399,6 +397,8 @@ int Verify(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Records, keys and signatures go out byte for byte, CR LF lines as they are.
+    platform::UseBinaryStandardStreams();
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
         return UsageError("missing command (encode, decode, keygen, sign or verify)");

@@ -10,6 +10,7 @@
 #include "config/diagnostics.h"
 #include "net/web_net.h"
 #include "platform/host_facts.h"
+#include "tests/app/host_client.h"
 #include "tests/app/recording_view.h"
 #include "tests/support/debug_capture.h"
 #include "tests/support/temp_dir.h"
@@ -46,7 +47,7 @@ TEST(Application, RunsTheWindowBetweenGraphicsStartAndStopAndJoinsEveryWorker) {
 TEST(Application, StartUpWritesTheThreeDiagnosticLines) {
     platform::SetHostFacts({});
     const std::string besideLauncher =
-        std::filesystem::read_symlink("/proc/self/exe").parent_path().string() + "/config.zorv";
+        (std::filesystem::path(RunningProgram()).parent_path() / "config.zorv").string();
     std::filesystem::remove(besideLauncher);
     const struct {
         bool withFile;

@@ -4,14 +4,14 @@
 // never trusted.
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <functional>
 
 #include "config/config_store.h"
 #include "install/staged_client.h"
-#include "platform/processes.h"
+#include "platform/desktop_folder.h"
+#include "platform/shell_link.h"
 #include "tests/app/fixtures.h"
 #include "tests/app/flow_harness.h"
 
@@ -26,18 +26,20 @@ constexpr char kOldDir[] = R"(D:\Tolbe)";
 // configuration, the launcher copy and the shortcut to that copy.
 void InstallOldClient(FlowHarness& h) {
     const std::string dir = h.Host(kOldDir);
-    WriteHostFile(dir + "/tolbe.exe", kGameScript);
-    ::chmod((dir + "/tolbe.exe").c_str(), 0755);
+    WriteHostFile(dir + "/tolbe.exe", GameProgram());
+    MakeRunnable(dir + "/tolbe.exe");
     WriteHostFile(dir + "/old.dat", "from the old client");
     WriteHostFile(dir + "/data/maps/north.txt", "the old map");
     WriteHostFile(dir + "/vasktolbe.exe", "the old launcher copy");
-    ::chmod((dir + "/vasktolbe.exe").c_str(), 0755);
+    MakeRunnable(dir + "/vasktolbe.exe");
     zorv_VersionCheck installed;
     installed.set_version("0.9");
     installed.set_spare_text_3("kept by the installation");
     WriteHostFile(dir + "/config.zorv", ConfigFileBytes(installed));
-    WriteHostFile(h.temp.Join("desktop/Tolbe.desktop"),
-                  "[Desktop Entry]\nExec=" + dir + "/vasktolbe.exe\n");
+    platform::ShellLink shortcut;
+    shortcut.path = platform::NarrowToWide(std::string(kOldDir) + "\\vasktolbe.exe");
+    shortcut.iconPath = shortcut.path;
+    ASSERT_TRUE(platform::SaveShellLink(shortcut, platform::DesktopFolderPath() + L"\\Tolbe.lnk"));
 }
 
 std::string Archive(const std::vector<ZipEntry>& entries) {
@@ -49,7 +51,7 @@ std::string Archive(const std::vector<ZipEntry>& entries) {
 // A client whose map is stored uncompressed and then changed: its checksum no longer holds.
 std::string ArchiveWithBadChecksum() {
     TempDir dir;
-    WriteZip(dir.Join("c.zip"), {{"tolbe.exe", kGameScript, 0100755},
+    WriteZip(dir.Join("c.zip"), {{"tolbe.exe", GameProgram(), 0100755},
                                  {"data/maps/north.txt", kMapData, 0100644, true}});
     PatchHostFile(dir.Join("c.zip"), kMapData, "map of the NORTHERN valley");
     return ReadHostFile(dir.Join("c.zip"));
@@ -70,8 +72,9 @@ void ExpectFailedUpdateKeepsOldClient(FlowHarness& h, const TreeSnapshot& before
 // notice server names the installed version, launches the old game in its folder.
 void ExpectOldClientStarts(FlowHarness& h, const std::string& name) {
     const std::string dir = h.Host(kOldDir);
-    const std::string shortcut = ReadHostFile(h.temp.Join("desktop/Tolbe.desktop"));
-    ASSERT_NE(shortcut.find(dir + "/vasktolbe.exe"), std::string::npos) << name;
+    const std::optional<SavedShortcut> shortcut = ReadShortcut(h.temp);
+    ASSERT_TRUE(shortcut) << name;
+    ASSERT_EQ(shortcut->program, HostJoin(dir, "vasktolbe.exe")) << name;
     ASSERT_TRUE(HostPathExists(dir + "/vasktolbe.exe")) << name;
 
     h.Publish(ServerRecord("0.9"));
@@ -80,7 +83,7 @@ void ExpectOldClientStarts(FlowHarness& h, const std::string& name) {
     flow.Start(view);
     for (int i = 0; i < 20000 && view.endDialogCalls == 0; ++i) {
         flow.Tick();
-        std::this_thread::sleep_for(std::chrono::microseconds(300));
+        std::this_thread::sleep_for(kTickPause);
     }
     EXPECT_EQ(view.endDialogCalls, 1) << name;
     EXPECT_EQ(flow.m_archivePath, "") << name;  // no download: the installation is current
@@ -99,11 +102,14 @@ TEST(FailedUpdates, WhateverBreaksTheOldInstallationStaysAndStillStarts) {
         {"download cut in half", 200, ClientArchive(), ClientArchive().size() / 2},
         {"checksum fails", 200, ArchiveWithBadChecksum(), 0},
         {"no game executable", 200, Archive({{"data/maps/north.txt", kMapData, 0100644}}), 0},
-        {"the game in other letters", 200, Archive({{"TOLBE.EXE", kGameScript, 0100755}}), 0},
+#ifndef _WIN32
+        // Windows names files without regard to case: there TOLBE.EXE is the game.
+        {"the game in other letters", 200, Archive({{"TOLBE.EXE", GameProgram(), 0100755}}), 0},
+#endif
         {"the game is a folder", 200, Archive({{"tolbe.exe/", "", 040755}}), 0},
         {"an empty archive", 200, Archive({}), 0},
         {"an entry that climbs out", 200,
-         Archive({{"tolbe.exe", kGameScript, 0100755},
+         Archive({{"tolbe.exe", GameProgram(), 0100755},
                   {"../../canary/keep.txt", "overwritten", 0100644}}),
          0},
     };
@@ -123,19 +129,22 @@ TEST(FailedUpdates, WhateverBreaksTheOldInstallationStaysAndStillStarts) {
     }
 }
 
-TEST(FailedUpdates, ADiskThatFillsDuringTheExtractionKeepsTheOldInstallation) {
-    FlowHarness h;
+FULL_DISK_TEST(FailedUpdates, ADiskThatFillsDuringTheExtractionKeepsTheOldInstallation) {
+    const std::optional<std::string> parent = FullDiskTempParent();
+    if (!parent) {
+        GTEST_SKIP() << "run through wine_drives.sh, which makes the small drive";
+    }
+    FlowHarness h({{'D', 100 * FlowHarness::kGiB}, {'E', 200 * FlowHarness::kGiB}}, true, *parent);
     InstallOldClient(h);
     const TreeSnapshot before = SnapshotTree(h.temp.path());
     h.Publish(ServerRecord("1.0"));
     // 8 MiB of zeros pack into a few KiB: the archive fits, the extracted client does not.
-    h.server.SetArchive(200, Archive({{"tolbe.exe", kGameScript, 0100755},
+    h.server.SetArchive(200, Archive({{"tolbe.exe", GameProgram(), 0100755},
                                       {"data/big.bin", std::string(8 << 20, '\0'), 0100644}}));
-    platform::ReportFileSizeLimitAsWriteError();
     {
-        // No file of this process may grow past 1 MiB, as on a disk that fills up.
-        FileSizeLimit limit(1 << 20);
-        ASSERT_TRUE(limit.applied());
+        // About 1 MiB more fits on the disk.
+        const FillingDisk full(1 << 20);
+        ASSERT_TRUE(full.applied());
         h.Open();
         ExpectFailedUpdateKeepsOldClient(h, before, "disk full");
     }
@@ -157,10 +166,13 @@ TEST(FailedUpdates, AnArchiveOfAnEarlierRunIsNeverInstalled) {
 }
 
 TEST(FailedUpdates, ALinkPlantedAtTheArchiveIsNeverWrittenThrough) {
+    if (!HostShowsFileLinks()) {
+        GTEST_SKIP() << kFileLinksUnseen;
+    }
     FlowHarness h;
     PlantCanary(h.temp);
-    fs::create_symlink(h.temp.Join("canary/keep.txt"), h.Host(R"(E:\Client.zip)"));
-    fs::create_symlink(h.temp.Join("canary/keep.txt"), h.Host(R"(E:\Client.zip.part)"));
+    MakeHostFileLink(h.Host(R"(E:\Client.zip)"), h.temp.Join("canary/keep.txt"));
+    MakeHostFileLink(h.Host(R"(E:\Client.zip.part)"), h.temp.Join("canary/keep.txt"));
     h.Publish(ServerRecord("1.0"));
     h.server.SetArchive(200, ClientArchive());
     h.Open();
@@ -179,8 +191,8 @@ TEST(FailedUpdates, AnUpdateCutShortInItsRenamesIsFinishedByTheNextStart) {
     const std::string staging = h.Host(R"(D:\Tolbe.tolbe-new)");
     const std::string backup = h.Host(R"(D:\Tolbe.tolbe-old)");
     ASSERT_TRUE(PrepareSideFolder(R"(D:\Tolbe.tolbe-new)"));
-    WriteHostFile(staging + "/tolbe.exe", kGameScript);
-    ::chmod((staging + "/tolbe.exe").c_str(), 0755);
+    WriteHostFile(staging + "/tolbe.exe", GameProgram());
+    MakeRunnable(staging + "/tolbe.exe");
     WriteHostFile(staging + "/data/maps/north.txt", kMapData);
     zorv_VersionCheck current;
     current.set_version("1.0");

@@ -207,6 +207,15 @@ private:
     std::map<std::string, int> m_signatureRequests;
 };
 
+// The pause between two ticks driven by hand: short, so that a run takes little time, yet long
+// enough that the tick counts of the flow's own waits pass while the workers do their part. On
+// Windows 1 ms, the least Sleep waits (a shorter pause does not wait at all).
+#ifdef _WIN32
+inline constexpr auto kTickPause = std::chrono::milliseconds(1);
+#else
+inline constexpr auto kTickPause = std::chrono::microseconds(300);
+#endif
+
 // A sandbox drive of the harness: its letter, the free space it reports, and whether its root
 // is left to be made on first use (as ~/Games on a Linux desktop) instead of made here.
 struct HarnessDrive {
@@ -222,8 +231,12 @@ public:
     // A notice server that cannot be reached: connections go to a closed loopback port.
     static constexpr int kClosedPort = 1;
 
-    explicit FlowHarness(std::vector<HarnessDrive> drives = {{'D', 100 * kGiB}, {'E', 200 * kGiB}},
-                         bool noticeReachable = true) {
+    // The drives' folders lie in a new temporary folder in `tempParent` (a host folder).
+    explicit FlowHarness(
+        std::vector<HarnessDrive> drives = {{'D', 100 * kGiB}, {'E', 200 * kGiB}},
+        bool noticeReachable = true,
+        const std::string& tempParent = std::filesystem::temp_directory_path().string())
+        : temp(tempParent) {
         platform::HostFacts facts;
         facts.sandboxed = true;
         for (const HarnessDrive& wanted : drives) {
@@ -280,7 +293,7 @@ public:
             if (done()) {
                 return true;
             }
-            std::this_thread::sleep_for(std::chrono::microseconds(300));
+            std::this_thread::sleep_for(kTickPause);
         }
         return false;
     }

@@ -1,7 +1,6 @@
 // The flow's ticks while downloading and extracting, with a download object set by hand.
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "net/file_download.h"
 #include "tests/app/fixtures.h"
@@ -82,8 +81,8 @@ TEST(FlowTicks, LaunchGameActsOnce) {
     h.flow->Start(h.view);
     h.app.m_serverRecord = ServerRecord("2.0");
     const std::string dir = h.Host(R"(D:\Tolbe)");
-    WriteHostFile(dir + "/tolbe.exe", kGameScript);
-    ::chmod((dir + "/tolbe.exe").c_str(), 0755);
+    WriteHostFile(dir + "/tolbe.exe", GameProgram());
+    MakeRunnable(dir + "/tolbe.exe");
     h.flow->m_installDrive = "D:";
     h.flow->m_flowState = Deciding;
     EXPECT_TRUE(h.flow->LaunchGame());
@@ -115,7 +114,7 @@ TEST(FlowTicks, GameThatCannotStartIsToldAndLeavesTheWindowOpen) {
     EXPECT_EQ(h.view.boxes[0].flags, kMbOk | kMbIconHand);
     EXPECT_TRUE(h.flow->IsFinished());
     EXPECT_FALSE(HostPathExists(h.Host(R"(D:\Tolbe\vasktolbe.exe)")));
-    EXPECT_FALSE(HostPathExists(h.temp.Join("desktop/Tolbe.desktop")));
+    EXPECT_FALSE(HostPathExists(h.temp.Join(kShortcutEntry)));
     // The new version is recorded all the same: the next start tries the game again.
     EXPECT_TRUE(HostPathExists(h.Host(R"(D:\Tolbe\config.zorv)")));
 }

@@ -2,11 +2,11 @@
 // a current one and an outdated one, and archives that cannot be extracted.
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <set>
+#include <sstream>
 
 #include "config/config_store.h"
 #include "net/partial_download.h"
@@ -18,8 +18,8 @@ namespace {
 
 void InstallCurrentClient(FlowHarness& h, const std::string& drive, const std::string& version) {
     const std::string dir = h.Host(drive + R"(\Tolbe)");
-    WriteHostFile(dir + "/tolbe.exe", kGameScript);
-    ::chmod((dir + "/tolbe.exe").c_str(), 0755);
+    WriteHostFile(dir + "/tolbe.exe", GameProgram());
+    MakeRunnable(dir + "/tolbe.exe");
     WriteHostFile(dir + "/old.dat", "from the old client");
     zorv_VersionCheck installed;
     installed.set_version(version);
@@ -28,15 +28,15 @@ void InstallCurrentClient(FlowHarness& h, const std::string& drive, const std::s
 }
 
 // The launcher's icon lies beside its copy as a regular file holding the PNG of icon 128, and the
-// shortcut's Icon= names it.
+// shortcut shows the icon of its host's kind (the picture on POSIX, the copy's own on Windows).
 void ExpectIconBesideTheCopy(FlowHarness& h, const std::string& dir) {
-    const std::string icon = dir + "/vasktolbe.png";
-    struct stat info;
-    ASSERT_EQ(::lstat(icon.c_str(), &info), 0);
-    EXPECT_TRUE(S_ISREG(info.st_mode));
+    const std::string icon = HostJoin(dir, "vasktolbe.png");
+    EXPECT_FALSE(IsHostLink(HostPathOf(icon)));
+    EXPECT_TRUE(std::filesystem::is_regular_file(icon));
     EXPECT_EQ(ReadHostFile(icon), ReadHostFile(TOLBE_LAUNCHER_ICON));
-    const std::string shortcut = ReadHostFile(h.temp.Join("desktop/Tolbe.desktop"));
-    EXPECT_NE(shortcut.find("\nIcon=" + icon + "\n"), std::string::npos) << shortcut;
+    const std::optional<SavedShortcut> shortcut = ReadShortcut(h.temp);
+    ASSERT_TRUE(shortcut);
+    EXPECT_EQ(shortcut->icon, HostJoin(dir, kShortcutIconFile));
 }
 
 TEST(InstallRuns, FirstInstallationGoesToTheDriveWithMostFreeSpace) {
@@ -67,12 +67,16 @@ TEST(InstallRuns, FirstInstallationGoesToTheDriveWithMostFreeSpace) {
 
     EXPECT_EQ(WaitForGameNote(dir), dir);  // started in the client directory
 
-    struct stat copy;
-    ASSERT_EQ(::stat((dir + "/vasktolbe.exe").c_str(), &copy), 0);
-    EXPECT_EQ(copy.st_size, static_cast<off_t>(std::filesystem::file_size("/proc/self/exe")));
-    EXPECT_TRUE(copy.st_mode & S_IXUSR);
-    const std::string shortcut = ReadHostFile(h.temp.Join("desktop/Tolbe.desktop"));
-    EXPECT_NE(shortcut.find(dir + "/vasktolbe.exe"), std::string::npos) << shortcut;
+    const std::string copy = HostJoin(dir, "vasktolbe.exe");
+    ASSERT_TRUE(std::filesystem::is_regular_file(copy));
+    EXPECT_EQ(std::filesystem::file_size(copy), std::filesystem::file_size(RunningProgram()));
+#ifndef _WIN32
+    EXPECT_NE(std::filesystem::status(copy).permissions() & std::filesystem::perms::owner_exec,
+              std::filesystem::perms::none);
+#endif
+    const std::optional<SavedShortcut> shortcut = ReadShortcut(h.temp);
+    ASSERT_TRUE(shortcut);
+    EXPECT_EQ(shortcut->program, copy);
     ExpectIconBesideTheCopy(h, dir);
 
     // The status line went from the request text through the first tip to the extraction.
@@ -142,7 +146,7 @@ TEST(InstallRuns, CurrentInstallationStartsTheGameWithoutADownload) {
     // A link planted where the icon goes: the icon replaces the link, never what it points to.
     const std::string elsewhere = h.temp.Join("elsewhere.txt");
     WriteHostFile(elsewhere, "not the launcher's");
-    ASSERT_EQ(::symlink(elsewhere.c_str(), h.Host(R"(D:\Tolbe\vasktolbe.png)").c_str()), 0);
+    MakeHostFileLink(h.Host(R"(D:\Tolbe\vasktolbe.png)"), elsewhere);
     h.Publish(ServerRecord("1.0"));
     h.Open();
 
@@ -223,7 +227,7 @@ TEST(InstallRuns, AnUpdateReplacesOldNamesInAnyEncodingAndWritesGbkNamesAsUtf8) 
     WriteHostFile(dir + "/\xB6\xC1\xC8\xA1.txt", "old notes");                 // 读取.txt
     h.Publish(ServerRecord("1.0"));
     TempDir packed;
-    WriteZip(packed.Join("c.zip"), {{"tolbe.exe", kGameScript, 0100755},
+    WriteZip(packed.Join("c.zip"), {{"tolbe.exe", GameProgram(), 0100755},
                                     {"\xD3\xCE\xCF\xB7/\xB5\xD8\xCD\xBC.txt", kMapData}});
     h.server.SetArchive(200, ReadHostFile(packed.Join("c.zip")));
     h.Open();
@@ -231,15 +235,20 @@ TEST(InstallRuns, AnUpdateReplacesOldNamesInAnyEncodingAndWritesGbkNamesAsUtf8) 
     ASSERT_TRUE(h.TickUntil([&] { return h.view.endDialogCalls > 0; }));
     EXPECT_TRUE(h.view.boxes.empty());
     EXPECT_EQ(WaitForGameNote(dir), dir);
+    // The names as UTF-8 text whatever the host's narrow encoding.
     std::set<std::string> names;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(h.Host(R"(D:\)"))) {
-        names.insert(entry.path().lexically_relative(h.Host(R"(D:\)")).string());
+        names.insert(entry.path().lexically_relative(h.Host(R"(D:\)")).generic_u8string());
     }
     EXPECT_EQ(names,
               (std::set<std::string>{"Tolbe", "Tolbe/config.zorv", "Tolbe/started.txt",
                                      "Tolbe/tolbe.exe", "Tolbe/vasktolbe.exe",
                                      "Tolbe/vasktolbe.png", "Tolbe/游戏", "Tolbe/游戏/地图.txt"}));
-    EXPECT_EQ(ReadHostFile(dir + "/游戏/地图.txt"), kMapData);
+    std::ifstream map(std::filesystem::path(dir) / std::filesystem::u8path("游戏/地图.txt"),
+                      std::ios::binary);
+    std::ostringstream mapText;
+    mapText << map.rdbuf();
+    EXPECT_EQ(mapText.str(), kMapData);
 }
 
 TEST(InstallRuns, VersionsCompareByteForByte) {

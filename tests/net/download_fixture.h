@@ -15,6 +15,7 @@
 #include "net/file_download.h"
 #include "tests/net/loopback_servers.h"
 #include "tests/net/net_sandbox.h"
+#include "tests/support/host_files.h"
 #include "tests/support/wait_until.h"
 
 namespace tolbe_test {
@@ -26,13 +27,14 @@ inline constexpr char kRecord[] = R"(D:\Client.zip.resume)";
 
 // What is at a host path itself (a link is not followed).
 inline std::string EntryAt(const std::string& hostPath) {
+    if (IsHostLink(HostPathOf(hostPath))) {
+        return "link";
+    }
     switch (std::filesystem::symlink_status(hostPath).type()) {
         case std::filesystem::file_type::not_found:
             return "nothing";
         case std::filesystem::file_type::regular:
             return "file";
-        case std::filesystem::file_type::symlink:
-            return "link";
         case std::filesystem::file_type::directory:
             return "folder";
         default:

@@ -20,6 +20,7 @@ using tolbe_test::FileDownloadTest;
 using tolbe_test::kArchive;
 using tolbe_test::kPart;
 using tolbe_test::kRecord;
+using tolbe_test::MakeHostFileLink;
 using tolbe_test::RandomBytes;
 using tolbe_test::RangeFileServer;
 using tolbe_test::ReadHostFile;
@@ -327,10 +328,13 @@ TEST_F(DownloadResumeTest, ATornOrPlantedRecordMeansAFreshDownload) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        if (c.partIsLink && !tolbe_test::HostShowsFileLinks()) {
+            continue;  // tolbe_test::kFileLinksUnseen
+        }
         WriteHostFile(victim, victimBytes);
         const size_t requestsBefore = server.heads().size();
         if (c.partIsLink) {
-            std::filesystem::create_symlink(victim, sandbox.Host(kPart));
+            MakeHostFileLink(sandbox.Host(kPart), victim);
         } else {
             WriteHostFile(sandbox.Host(kPart), kFile.substr(0, static_cast<size_t>(good)));
         }

@@ -9,6 +9,9 @@
 #include "tests/net/download_fixture.h"
 #include "tests/support/random_bytes.h"
 #include "tests/support/wait_until.h"
+#ifdef _WIN32
+#include "tests/support/win_links.h"
+#endif
 
 namespace {
 
@@ -19,6 +22,7 @@ using tolbe_test::kArchive;
 using tolbe_test::kDeadline;
 using tolbe_test::kPart;
 using tolbe_test::LoopbackHttpServer;
+using tolbe_test::MakeHostFileLink;
 using tolbe_test::NetSandbox;
 using tolbe_test::RandomBytes;
 using tolbe_test::RawHttpServer;
@@ -186,6 +190,13 @@ TEST_F(FileDownloadTest, ANetworkFailureIsShownOnceWithNothingLeftOnTheDisk) {
     // The servers follow the downloads' counters: the downloads go only after the servers have
     // been joined (declared first, destroyed last).
     std::vector<std::shared_ptr<FileDownLoad>> downloads;
+    // A reset is a receive error (56). Wine's recv on a non-blocking socket tells a reset as an
+    // orderly end, so that libcurl there sees a body cut short (18).
+#ifdef _WIN32
+    const int kResetCode = tolbe_test::RunningUnderWine() ? 18 : 56;
+#else
+    const int kResetCode = 56;
+#endif
     // Sends half of the body, waits until the downloader has written it, then resets.
     RawHttpServer resetting([&](RawHttpServer::Connection& connection) {
         connection.Send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kAnnounced) +
@@ -207,8 +218,8 @@ TEST_F(FileDownloadTest, ANetworkFailureIsShownOnceWithNothingLeftOnTheDisk) {
         int64_t received;
     };
     const std::vector<Case> cases = {
-        {"reset in the middle", sandbox.Route(resetting.port()) + "/Client.zip", 56, kAnnounced,
-         kHalf},
+        {"reset in the middle", sandbox.Route(resetting.port()) + "/Client.zip", kResetCode,
+         kAnnounced, kHalf},
         {"shorter than announced", sandbox.Route(shortBody.port()) + "/Client.zip", 18, kHuge,
          1000},
         {"connection refused",
@@ -268,10 +279,10 @@ TEST_F(FileDownloadTest, OnlyAWholeBodyTakesTheArchiveNameAndNoLinkIsFollowed) {
                 WriteHostFile(part, "half an archive of an earlier run");
                 break;
             case Plant::LinkAtArchive:
-                std::filesystem::create_symlink(victim, archive);
+                MakeHostFileLink(archive, victim);
                 break;
             case Plant::LinkAtPart:
-                std::filesystem::create_symlink(victim, part);
+                MakeHostFileLink(part, victim);
                 break;
         }
     };
@@ -345,8 +356,12 @@ TEST_F(FileDownloadTest, OnlyAWholeBodyTakesTheArchiveNameAndNoLinkIsFollowed) {
         {"shorter than announced, a link planted at Client.zip meanwhile", "/short", Plant::Nothing,
          Plant::LinkAtArchive, kAfter, false, true, "link"},
     };
+    const auto isLink = [](Plant p) { return p == Plant::LinkAtArchive || p == Plant::LinkAtPart; };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        if ((isLink(c.before) || isLink(c.during)) && !tolbe_test::HostShowsFileLinks()) {
+            continue;  // tolbe_test::kFileLinksUnseen
+        }
         std::filesystem::remove(archive);
         std::filesystem::remove(part);
         plant(c.before);

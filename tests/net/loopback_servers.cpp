@@ -1,15 +1,11 @@
 #include "tests/net/loopback_servers.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
+#ifdef CPPHTTPLIB_OPENSSL_SUPPORT
 #include <openssl/evp.h>
 #include <openssl/x509.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#endif
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <stdexcept>
 
@@ -18,32 +14,12 @@ namespace {
 
 constexpr size_t kMaxHeadBytes = 1 << 20;
 
-// A listening TCP socket on 127.0.0.1 with a port chosen by the system.
-int ListenOnLoopback(int& port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        throw std::runtime_error("socket failed");
-    }
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof(address);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
-        ::listen(fd, 16) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        ::close(fd);
-        throw std::runtime_error("cannot listen on loopback");
-    }
-    port = ntohs(address.sin_port);
-    return fd;
-}
-
 // Reads up to the blank line that ends a request head; what is read is returned either way.
-std::string ReadHead(int fd) {
+std::string ReadHead(loopback::Socket socket) {
     std::string head;
     char byte = 0;
     while (head.size() < kMaxHeadBytes && head.find("\r\n\r\n") == std::string::npos) {
-        if (::recv(fd, &byte, 1, 0) != 1) {
+        if (loopback::Receive(socket, &byte, 1) != 1) {
             break;
         }
         head += byte;
@@ -51,6 +27,7 @@ std::string ReadHead(int fd) {
     return head;
 }
 
+#ifdef CPPHTTPLIB_OPENSSL_SUPPORT
 struct KeyDeleter {
     void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
 };
@@ -83,6 +60,11 @@ std::unique_ptr<httplib::Server> SelfSignedTlsServer(const std::string& name) {
     }
     return server;
 }
+#else
+std::unique_ptr<httplib::Server> SelfSignedTlsServer(const std::string&) {
+    throw std::runtime_error("the test server has no TLS in this build");
+}
+#endif
 
 }  // namespace
 
@@ -115,36 +97,40 @@ LoopbackHttpServer::~LoopbackHttpServer() {
 }
 
 bool RawHttpServer::Connection::Send(std::string_view bytes) {
-    while (!bytes.empty() && m_fd >= 0) {
-        const ssize_t sent = ::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    while (!bytes.empty() && open()) {
+        const long sent = loopback::Send(m_socket, bytes.data(), bytes.size());
         if (sent <= 0) {
             return false;
         }
         bytes.remove_prefix(static_cast<size_t>(sent));
     }
-    return m_fd >= 0;
+    return open();
 }
 
 void RawHttpServer::Connection::Reset() {
-    if (m_fd < 0) {
-        return;
+    if (open()) {
+        loopback::CloseWithReset(m_socket);
+        m_socket = loopback::kNoSocket;
     }
-    const linger abortive{1, 0};
-    ::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &abortive, sizeof(abortive));
-    ::close(m_fd);
-    m_fd = -1;
+}
+
+void RawHttpServer::Connection::Close() {
+    if (open()) {
+        loopback::CloseOrderly(m_socket);
+        m_socket = loopback::kNoSocket;
+    }
 }
 
 RawHttpServer::RawHttpServer(Script script) : m_script(std::move(script)) {
-    m_listenFd = ListenOnLoopback(m_port);
+    m_listener = loopback::Listen(m_port);
     m_thread = std::thread([this] { Serve(); });
 }
 
 RawHttpServer::~RawHttpServer() {
     m_stopping = true;
-    ::shutdown(m_listenFd, SHUT_RDWR);  // wakes the accept
+    loopback::Knock(m_port);  // wakes the accept
     m_thread.join();
-    ::close(m_listenFd);
+    loopback::Close(m_listener);
 }
 
 std::vector<std::string> RawHttpServer::heads() const {
@@ -154,15 +140,15 @@ std::vector<std::string> RawHttpServer::heads() const {
 
 void RawHttpServer::Serve() {
     while (!m_stopping) {
-        const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) {
-            if (m_stopping || errno != EINTR) {
-                return;
+        const loopback::Socket socket = loopback::Accept(m_listener);
+        if (socket == loopback::kNoSocket || m_stopping) {
+            if (socket != loopback::kNoSocket) {
+                loopback::Close(socket);
             }
-            continue;
+            return;
         }
         ++m_connections;
-        Connection connection(fd, ReadHead(fd));
+        Connection connection(socket, ReadHead(socket));
         {
             std::lock_guard<std::mutex> hold(m_headsLock);
             m_heads.push_back(connection.head());
@@ -170,16 +156,13 @@ void RawHttpServer::Serve() {
         if (m_script) {
             m_script(connection);
         }
-        if (connection.open()) {
-            ::shutdown(connection.fd(), SHUT_WR);
-            ::close(connection.fd());
-        }
+        connection.Close();
     }
 }
 
 int UnusedLoopbackPort() {
     int port = 0;
-    ::close(ListenOnLoopback(port));
+    loopback::Close(loopback::Listen(port));
     return port;
 }
 

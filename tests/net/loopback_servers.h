@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/net/loopback_sockets.h"
+
 namespace tolbe_test {
 
 // A cpp-httplib server on 127.0.0.1 (a free port), serving on its own thread while it lives.
@@ -22,7 +24,8 @@ public:
     enum class Transport { Plain, TlsSelfSigned };
 
     // `routes` registers the handlers before the server starts listening. TlsSelfSigned serves
-    // HTTPS with a certificate for `tlsName` that no authority has signed.
+    // HTTPS with a certificate for `tlsName` that no authority has signed (where the test
+    // server has TLS: not on Windows, whose tests leave certificates out).
     explicit LoopbackHttpServer(const std::function<void(httplib::Server&)>& routes,
                                 Transport transport = Transport::Plain,
                                 const std::string& tlsName = "localhost");
@@ -45,18 +48,20 @@ class RawHttpServer {
 public:
     class Connection {
     public:
-        explicit Connection(int fd, std::string head) : m_fd(fd), m_head(std::move(head)) {}
+        explicit Connection(loopback::Socket socket, std::string head)
+            : m_socket(socket), m_head(std::move(head)) {}
         // The request head as received, request line and headers up to the blank line.
         const std::string& head() const { return m_head; }
         // Sends every byte; false when the peer is gone.
         bool Send(std::string_view bytes);
         // Drops the connection with a TCP reset instead of an orderly close.
         void Reset();
-        bool open() const { return m_fd >= 0; }
-        int fd() const { return m_fd; }
+        bool open() const { return m_socket != loopback::kNoSocket; }
+        // Ends the connection in order, unless it is closed already.
+        void Close();
 
     private:
-        int m_fd;
+        loopback::Socket m_socket;
         std::string m_head;
     };
     using Script = std::function<void(Connection&)>;
@@ -76,7 +81,7 @@ private:
     void Serve();
 
     Script m_script;
-    int m_listenFd = -1;
+    loopback::Socket m_listener = loopback::kNoSocket;
     int m_port = 0;
     std::atomic<int> m_connections{0};
     std::atomic<bool> m_stopping{false};

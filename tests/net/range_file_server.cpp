@@ -1,10 +1,10 @@
 #include "tests/net/range_file_server.h"
 
-#include <strings.h>
 #include <algorithm>
 #include <chrono>
 #include <thread>
 
+#include "platform/text.h"
 #include "tests/support/wait_until.h"
 
 namespace tolbe_test {
@@ -27,7 +27,7 @@ std::string RequestHeader(const std::string& head, const std::string& name) {
         const size_t end = head.find("\r\n", start);
         const std::string line = head.substr(start, end == std::string::npos ? end : end - start);
         if (line.size() > name.size() && line[name.size()] == ':' &&
-            ::strncasecmp(line.c_str(), name.c_str(), name.size()) == 0) {
+            platform::StartsWithNoCase(line, name)) {
             const size_t value = line.find_first_not_of(' ', name.size() + 1);
             return value == std::string::npos ? "" : line.substr(value);
         }

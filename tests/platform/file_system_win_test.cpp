@@ -11,6 +11,7 @@
 #include "platform/archive_files.h"
 #include "platform/directories.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "platform/text.h"
 #include "tests/support/sandbox.h"
 #include "tests/support/win_links.h"
@@ -193,6 +194,8 @@ TEST_F(WinFileSystem, SearchesNewFilesAndEntryKinds) {
     for (const auto& c : searches) {
         EXPECT_EQ(platform::PathExists(c.path), c.exists) << c.path;
     }
+    // A file outside every drive, by its Windows form (\\?\host\...), as the launcher's own.
+    EXPECT_TRUE(platform::PathExists(platform::ToWindowsPath(Outside("keep.txt"))));
     EXPECT_EQ(platform::EntryKindAt(R"(D:\Tolbe\t.exe)"), platform::EntryKind::RegularFile);
     EXPECT_EQ(platform::EntryKindAt(R"(D:\Tolbe)"), platform::EntryKind::Directory);
     EXPECT_EQ(platform::EntryKindAt(R"(D:\Tolbe\link)"), platform::EntryKind::Link);
