@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QTest>
 #include <QWindow>
+#include <algorithm>
 #include <cmath>
 
 #include "tests/ui/qt/scripted_flow.h"
@@ -126,19 +127,35 @@ TEST_F(UiMainWindow, FaceShowsUnscaledAndTheTextsDrawWhiteAndCentred) {
     }
 }
 
-TEST_F(UiMainWindow, BarFillIsPaintedOnTheWindow) {
+TEST_F(UiMainWindow, BarFillIsPaintedOnTheWindowAtSeveralPositions) {
     window.OnInitDialog();
-    window.SetProgressPos(42);
-    const QImage shot = Grab(window);
     const QImage fore = QImage(BitmapResource(IDB_BAR_FORE)).convertToFormat(QImage::Format_RGB32);
     const QRect bar = Bar().geometry();
-    // Row 3 of the fill strip, drawn at (2, 2) inside the bar.
-    const int y = bar.y() + 2 + 3;
-    int columns = 0;
-    while (shot.pixel(bar.x() + 2 + columns, y) == fore.pixel(columns, 3)) {
-        ++columns;
+    // Row 3 of the fill strip, drawn at (2, 2) inside the bar, compared from the left.
+    const auto paintedColumns = [&] {
+        const QImage shot = Grab(window);
+        const int y = bar.y() + 2 + 3;
+        int columns = 0;
+        while (2 + columns < bar.width() && columns < fore.width() &&
+               shot.pixel(bar.x() + 2 + columns, y) == fore.pixel(columns, 3)) {
+            ++columns;
+        }
+        return columns;
+    };
+    // The fill is drawn at its own size and cut by the bar's right edge.
+    const int visible = bar.width() - 2;
+    struct Case {
+        int value;
+        int columns;
+    };
+    const Case cases[] = {{0, 4}, {7, 39}, {42, 209}, {99, std::min(488, visible)}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        window.ResetProgressDisplay();
+        EXPECT_EQ(paintedColumns(), 0) << "the reset clears the fill";
+        window.SetProgressPos(c.value);
+        EXPECT_EQ(paintedColumns(), c.columns);
     }
-    EXPECT_EQ(columns, 209);
 }
 
 TEST_F(UiMainWindow, StatusLineIsWrittenOnlyWhenItsTextChanges) {

@@ -188,6 +188,26 @@ TEST(UiWin32MainWindow, TextsDrawWhiteAndCentredOnTheFace) {
     });
 }
 
+TEST(UiWin32MainWindow, EveryTipFitsTheStatusLineInItsFont) {
+    WithWindowShown([](CZorvDownloaderDlg& window, HWND hwnd) {
+        HWND status = ::GetDlgItem(hwnd, IDC_STATUS_LINE);
+        const RECT area = ControlRect(hwnd, IDC_STATUS_LINE);
+        const auto font = reinterpret_cast<HFONT>(::SendMessageW(status, WM_GETFONT, 0, 0));
+        ASSERT_NE(font, nullptr) << "the status line has the launcher's font";
+        HDC dc = ::GetDC(status);
+        {
+            const ScopedSelection selected(dc, font);
+            for (const std::wstring& tip : window.Tips()) {
+                SIZE extent{};
+                ::GetTextExtentPoint32W(dc, tip.c_str(), static_cast<int>(tip.size()), &extent);
+                EXPECT_LE(extent.cx, area.right - area.left)
+                    << "tip " << (&tip - &window.Tips()[0]);
+            }
+        }
+        ::ReleaseDC(status, dc);
+    });
+}
+
 TEST(UiWin32MainWindow, StatusLineIsWrittenOnlyWhenItsTextChangesAndTheLabelAlways) {
     WithWindowShown([](CZorvDownloaderDlg& window, HWND hwnd) {
         HWND status = ::GetDlgItem(hwnd, IDC_STATUS_LINE);
