@@ -1,6 +1,6 @@
 #pragma once
-// An entry's data: its raw bytes, as the archive stores them, inflated with zlib (or taken as
-// they are when stored) and handed on in large pieces, with the checksum and the size checked.
+// An entry's data: its raw bytes, as the archive stores them, inflated (or taken as they are
+// when stored) and handed on in large pieces, with the checksum and the size checked.
 
 #include <zlib.h>
 
@@ -11,8 +11,11 @@
 #include <vector>
 
 // What the central directory says of an entry's data.
+struct libdeflate_decompressor;
+
 struct EntryDataFacts {
     unsigned long method = 0;  // kStoredMethod or kDeflatedMethod
+    uint64_t compressedSize = 0;
     uint64_t uncompressedSize = 0;
     unsigned long crc = 0;  // CRC-32 of the uncompressed bytes
 };
@@ -33,8 +36,12 @@ public:
     // Raw bytes are read, and uncompressed bytes handed on, this much at a time: large enough
     // that reading, inflating and writing cost few calls per megabyte.
     static constexpr size_t kPieceBytes = 256 * 1024;
+    // A deflated entry no larger than this, raw and uncompressed, is read whole and inflated in
+    // one call with libdeflate, more than twice as fast as zlib's stream; larger ones stream
+    // through zlib in pieces, so that memory stays a few buffers whatever an entry's size.
+    static constexpr size_t kWholeEntryBytes = 2 * 1024 * 1024;
 
-    // Throws std::bad_alloc when zlib's state cannot be had.
+    // Throws std::bad_alloc when its buffers or the inflaters' states cannot be had.
     EntryInflater();
     ~EntryInflater();
     EntryInflater(const EntryInflater&) = delete;
@@ -55,10 +62,15 @@ public:
 private:
     bool CopyStored(const EntryDataFacts& facts, const RawReader& read, const PieceSink& sink);
     bool Inflate(const EntryDataFacts& facts, const RawReader& read, const PieceSink& sink);
+    bool InflateWhole(const EntryDataFacts& facts, const RawReader& read, const PieceSink& sink);
+    bool HandOn(const char* data, size_t size, const PieceSink& sink);
 
     std::vector<char> m_raw;
     std::vector<char> m_out;
+    std::vector<char> m_wholeRaw;  // kWholeEntryBytes each
+    std::vector<char> m_wholeOut;
     z_stream m_stream{};
+    libdeflate_decompressor* m_wholeInflater = nullptr;
     uint64_t m_written = 0;
     unsigned long m_crc = 0;
 };

@@ -35,7 +35,7 @@ std::optional<std::string> EntryNameAsText(std::string_view stored, bool utf8Fla
     if (!wide) {
         return std::nullopt;
     }
-    return platform::WideToNarrow(*wide);
+    return platform::WideToUtf8(*wide);  // UTF-8 on every host, whatever the ANSI code page
 }
 
 bool EntryNameStaysInside(std::string_view name) {

@@ -302,7 +302,8 @@ bool CZipImplement::ExtractCurrentEntry(const ArchiveSource& source,
     };
     // A damaged entry is a failed entry: its size and checksum are compared with the central
     // directory's once all of its data has been read.
-    const EntryDataFacts facts{info.compression_method, info.uncompressed_size, info.crc};
+    const EntryDataFacts facts{info.compression_method, info.compressed_size,
+                               info.uncompressed_size, info.crc};
     const bool intact = inflater.Extract(facts, read, write);
     return file->Close() && intact;
 }

@@ -48,11 +48,9 @@ public:
     // The same for a host path, as an operator's tool names it on its command line.
     static std::optional<ArchiveInputFile> OpenHost(const std::string& hostPath);
 
-    ArchiveInputFile(ArchiveInputFile&& other) noexcept;
-    ArchiveInputFile& operator=(ArchiveInputFile&& other) noexcept;
-    ArchiveInputFile(const ArchiveInputFile&) = delete;
-    ArchiveInputFile& operator=(const ArchiveInputFile&) = delete;
-    ~ArchiveInputFile();
+    ArchiveInputFile(ArchiveInputFile&& other) noexcept = default;
+    ArchiveInputFile& operator=(ArchiveInputFile&& other) noexcept = default;
+    ~ArchiveInputFile() = default;
 
     // Reads up to `size` bytes at `offset` into `data`: fewer only at the end of the file.
     // Returns the count, or nullopt on a read error.
@@ -63,8 +61,7 @@ public:
 
 private:
     explicit ArchiveInputFile(int fd) : m_fd(fd) {}
-    void Close();
-    int m_fd;
+    Descriptor m_fd;
 };
 
 // The client directory an extraction writes into, held open. Every folder and file below it is
@@ -75,6 +72,12 @@ private:
 // Relative paths name places below the directory, their components separated by "\" or "/";
 // empty and "." components are skipped. A path with a ".." component or a NUL byte is refused
 // (EINVAL): entry names are checked before they get here, so such a path is never expected.
+// Relative paths are UTF-8 text on every host, as archive/entry_name.h reads entry names, not the
+// ANSI code page: on Windows each name becomes the wide name it stands for, so that a Chinese
+// name is written as itself on a system whose code page cannot hold it. On Windows a path that is
+// no UTF-8, or that holds a name Windows would not keep as it is, is refused too (EINVAL): a name
+// ending in a dot or a blank (Windows drops them), one holding a control character or one of
+// <>:"|?*, and a device's name (CON, NUL, COM1, "aux.txt", ...), which would open the device.
 //
 // One object serves one thread at a time. Several objects on the same directory (OpenAnother)
 // may be used by several threads at once: two of them making the same folder at the same moment
@@ -94,8 +97,9 @@ public:
     ~ExtractionTarget();
 
     // Another handle on the same directory, for another thread: it reaches the directory this
-    // one holds open (never whatever the path names by now). nullopt (errno set) when the host
-    // has no handle to spare.
+    // one holds open, never whatever the path names by now (on Windows, where the folders are
+    // reached by path, its uses fail once the path leads elsewhere, as this one's do). nullopt
+    // (errno set) when the host has no handle to spare.
     std::optional<ExtractionTarget> OpenAnother() const;
 
     // Makes every folder along the relative path (a\b: a, then a\b) with the usual permissions

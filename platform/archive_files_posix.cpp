@@ -87,34 +87,10 @@ std::optional<ArchiveInputFile> ArchiveInputFile::OpenHost(const std::string& ho
     return ArchiveInputFile(fd);
 }
 
-ArchiveInputFile::ArchiveInputFile(ArchiveInputFile&& other) noexcept : m_fd(other.m_fd) {
-    other.m_fd = -1;
-}
-
-ArchiveInputFile& ArchiveInputFile::operator=(ArchiveInputFile&& other) noexcept {
-    if (this != &other) {
-        Close();
-        m_fd = other.m_fd;
-        other.m_fd = -1;
-    }
-    return *this;
-}
-
-ArchiveInputFile::~ArchiveInputFile() {
-    Close();
-}
-
-void ArchiveInputFile::Close() {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
-    }
-}
-
 std::optional<size_t> ArchiveInputFile::ReadAt(uint64_t offset, void* data, size_t size) {
     size_t done = 0;
     while (done < size) {
-        const ssize_t n = ::pread(m_fd, static_cast<char*>(data) + done, size - done,
+        const ssize_t n = ::pread(m_fd.get(), static_cast<char*>(data) + done, size - done,
                                   static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR) {
             continue;
@@ -132,7 +108,7 @@ std::optional<size_t> ArchiveInputFile::ReadAt(uint64_t offset, void* data, size
 
 std::optional<uint64_t> ArchiveInputFile::Size() {
     struct stat info;
-    if (::fstat(m_fd, &info) != 0) {
+    if (::fstat(m_fd.get(), &info) != 0) {
         return std::nullopt;
     }
     return static_cast<uint64_t>(info.st_size);

@@ -16,42 +16,19 @@ namespace platform {
 namespace {
 
 std::string NameAsText(const wchar_t* wide) {
-    std::string text;
-    for (size_t i = 0; wide[i] != L'\0'; ++i) {
-        char32_t c = static_cast<char16_t>(wide[i]);
-        const char32_t low = static_cast<char16_t>(wide[i + 1]);
-        if (c >= 0xD800 && c <= 0xDBFF && low >= 0xDC00 && low <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-            ++i;
-        }
-        AppendUtf8(text, c);  // a lone surrogate keeps its own three-byte form
-    }
-    return text;
+    return WideToUtf8(wide, true);  // a lone surrogate keeps its own three-byte form
 }
 
 // The UTF-16 name back from its text; nullopt (errno EINVAL) for text that no listing gives: a
 // malformed sequence, a separator, or a name that is empty, "." or "..".
 std::optional<std::wstring> NameFromText(const std::string& text) {
-    if (text.empty() || text == "." || text == ".." ||
-        text.find_first_of("\\/", 0) != std::string::npos) {
-        errno = EINVAL;
-        return std::nullopt;
+    std::optional<std::wstring> wide;
+    if (!text.empty() && text != "." && text != ".." &&
+        text.find_first_of("\\/", 0) == std::string::npos) {
+        wide = Utf8ToWide(text, true);
     }
-    std::wstring wide;
-    for (size_t i = 0; i < text.size();) {
-        const size_t start = i;
-        char32_t c = DecodeUtf8(text, i, true);
-        if (c == kReplacementCharacter && i - start != 3) {
-            errno = EINVAL;
-            return std::nullopt;
-        }
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            wide += static_cast<wchar_t>(0xD800 + (c >> 10));
-            wide += static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
-        } else {
-            wide += static_cast<wchar_t>(c);
-        }
+    if (!wide) {
+        errno = EINVAL;
     }
     return wide;
 }

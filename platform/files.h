@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/descriptor.h"
+
 // windows.h, when included before this header, maps ReplaceFile to the ANSI
 // function of Windows; the launcher's own functions keep their names.
 #ifdef ReplaceFile
@@ -91,12 +93,10 @@ public:
     static std::optional<FileWriter> OpenToContinue(std::string_view windowsPath,
                                                     uint64_t keepBytes);
 
-    FileWriter(FileWriter&& other) noexcept;
-    FileWriter& operator=(FileWriter&& other) noexcept;
-    FileWriter(const FileWriter&) = delete;
-    FileWriter& operator=(const FileWriter&) = delete;
+    FileWriter(FileWriter&& other) noexcept = default;
+    FileWriter& operator=(FileWriter&& other) noexcept = default;
     // Closes the file if Close has not.
-    ~FileWriter();
+    ~FileWriter() = default;
 
     // Appends all `size` bytes. False when fewer could be written (a full disk, a file size
     // limit, an I/O error); some of them may then be in the file.
@@ -112,7 +112,7 @@ public:
 private:
     friend class ExtractionTarget;
     explicit FileWriter(int fd) : m_fd(fd) {}
-    int m_fd;
+    Descriptor m_fd;
 };
 
 // The size of the regular file at the path; nullopt when nothing is there, it is a link, a

@@ -285,39 +285,21 @@ std::optional<FileWriter> FileWriter::OpenToContinue(std::string_view windowsPat
     return FileWriter(file.Release());
 }
 
-FileWriter::FileWriter(FileWriter&& other) noexcept : m_fd(other.m_fd) {
-    other.m_fd = -1;
-}
-
-FileWriter& FileWriter::operator=(FileWriter&& other) noexcept {
-    if (this != &other) {
-        Descriptor(m_fd).Close();
-        m_fd = other.m_fd;
-        other.m_fd = -1;
-    }
-    return *this;
-}
-
-FileWriter::~FileWriter() {
-    Descriptor(m_fd).Close();
-}
-
 bool FileWriter::Write(const void* data, size_t size) {
-    return m_fd >= 0 && WriteAll(m_fd, std::string_view(static_cast<const char*>(data), size));
+    return m_fd.valid() &&
+           WriteAll(m_fd.get(), std::string_view(static_cast<const char*>(data), size));
 }
 
 bool FileWriter::Sync() {
-    return m_fd >= 0 && ::fdatasync(m_fd) == 0;
+    return m_fd.valid() && ::fdatasync(m_fd.get()) == 0;
 }
 
 bool FileWriter::Close() {
-    Descriptor file(m_fd);
-    m_fd = -1;
-    if (!file.valid()) {
+    if (!m_fd.valid()) {
         errno = EBADF;
         return false;
     }
-    return file.Close();
+    return m_fd.Close();
 }
 
 std::optional<uint64_t> RegularFileSize(std::string_view windowsPath) {

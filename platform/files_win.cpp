@@ -252,18 +252,11 @@ std::optional<FileWriter> FileWriter::CreateNew(std::string_view windowsPath) {
         return std::nullopt;
     }
     // CREATE_NEW fails on any entry at the name, a link included, which is never followed.
-    WinHandle file(::CreateFileW(hostPath->c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                 CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) {
-        FailWithLastError();
-        return std::nullopt;
-    }
-    const int fd = CrtDescriptorOf(std::move(file), _O_WRONLY);
-    if (fd < 0) {
-        errno = EMFILE;
-        return std::nullopt;
-    }
-    return FileWriter(fd);
+    const int fd = CrtDescriptorOf(
+        WinHandle(::CreateFileW(hostPath->c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)),
+        _O_WRONLY);
+    return fd >= 0 ? std::optional<FileWriter>(FileWriter(fd)) : std::nullopt;
 }
 
 std::optional<FileWriter> FileWriter::OpenToContinue(std::string_view windowsPath,
@@ -295,46 +288,23 @@ std::optional<FileWriter> FileWriter::OpenToContinue(std::string_view windowsPat
         return std::nullopt;
     }
     const int fd = CrtDescriptorOf(std::move(file), _O_WRONLY);
-    if (fd < 0) {
-        errno = EMFILE;
-        return std::nullopt;
-    }
-    return FileWriter(fd);
-}
-
-FileWriter::FileWriter(FileWriter&& other) noexcept : m_fd(other.m_fd) {
-    other.m_fd = -1;
-}
-
-FileWriter& FileWriter::operator=(FileWriter&& other) noexcept {
-    if (this != &other) {
-        Close();
-        m_fd = other.m_fd;
-        other.m_fd = -1;
-    }
-    return *this;
-}
-
-FileWriter::~FileWriter() {
-    Close();
+    return fd >= 0 ? std::optional<FileWriter>(FileWriter(fd)) : std::nullopt;
 }
 
 bool FileWriter::Write(const void* data, size_t size) {
-    return m_fd >= 0 && WriteAllTo(HandleOf(m_fd), data, size);
+    return m_fd.valid() && WriteAllTo(HandleOf(m_fd.get()), data, size);
 }
 
 bool FileWriter::Sync() {
-    return m_fd >= 0 && (::FlushFileBuffers(HandleOf(m_fd)) || FailWithLastError());
+    return m_fd.valid() && (::FlushFileBuffers(HandleOf(m_fd.get())) || FailWithLastError());
 }
 
 bool FileWriter::Close() {
-    const int fd = m_fd;
-    m_fd = -1;
-    if (fd < 0) {
+    if (!m_fd.valid()) {
         errno = EBADF;
         return false;
     }
-    return ::_close(fd) == 0;
+    return m_fd.Close();
 }
 
 std::optional<uint64_t> RegularFileSize(std::string_view windowsPath) {

@@ -3,6 +3,7 @@
 #include "platform/text.h"
 
 #include <cctype>
+#include <type_traits>
 
 #include "platform/utf8.h"
 
@@ -67,17 +68,64 @@ void AppendUtf8(std::string& out, char32_t c) {
     }
 }
 
-bool IsValidUtf8(std::string_view bytes) {
-    for (size_t i = 0; i < bytes.size();) {
-        const size_t start = i;
-        if (DecodeUtf8(bytes, i) == kReplacementCharacter) {
-            // A literal U+FFFD (EF BF BD) is valid; a malformed sequence advanced by one byte.
-            if (i - start != 3) {
-                return false;
-            }
+void AppendWide(std::wstring& out, char32_t c) {
+    if constexpr (sizeof(wchar_t) == 2) {
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out += static_cast<wchar_t>(0xD800 + (c >> 10));
+            out += static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
+            return;
         }
     }
-    return true;
+    out += static_cast<wchar_t>(c);
+}
+
+std::optional<std::wstring> Utf8ToWide(std::string_view text, bool allowSurrogates) {
+    std::wstring wide;
+    wide.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        const size_t start = i;
+        const char32_t c = DecodeUtf8(text, i, allowSurrogates);
+        // A literal U+FFFD (EF BF BD) is text; a malformed sequence advanced by one byte.
+        if (c == kReplacementCharacter && i - start != 3) {
+            return std::nullopt;
+        }
+        AppendWide(wide, c);
+    }
+    return wide;
+}
+
+std::optional<std::wstring> Utf8ToWide(std::string_view utf8) {
+    return Utf8ToWide(utf8, false);
+}
+
+std::string WideToUtf8(std::wstring_view wide, bool keepLoneSurrogates) {
+    std::string text;
+    text.reserve(wide.size());
+    for (size_t i = 0; i < wide.size(); ++i) {
+        char32_t c = static_cast<char32_t>(static_cast<std::make_unsigned_t<wchar_t>>(wide[i]));
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < wide.size()) {
+            const char32_t low = static_cast<char32_t>(wide[i + 1]);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                ++i;
+            }
+        }
+        const bool surrogate = c >= 0xD800 && c <= 0xDFFF;
+        if ((surrogate && !keepLoneSurrogates) || c > 0x10FFFF) {
+            c = kReplacementCharacter;
+        }
+        AppendUtf8(text, c);
+    }
+    return text;
+}
+
+std::string WideToUtf8(std::wstring_view wide) {
+    return WideToUtf8(wide, false);
+}
+
+bool IsValidUtf8(std::string_view bytes) {
+    return Utf8ToWide(bytes, false).has_value();
 }
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {

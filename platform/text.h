@@ -24,6 +24,15 @@ std::string WideToNarrow(std::wstring_view wide);
 // True when the bytes are well-formed UTF-8 (no overlong forms, no surrogates), on every host.
 bool IsValidUtf8(std::string_view bytes);
 
+// UTF-8 text as wide text (UTF-16 on Windows, UTF-32 on POSIX), on every host whatever the ANSI
+// code page: every character keeps its own form. nullopt when the bytes are no well-formed
+// UTF-8 (see IsValidUtf8); nothing is replaced.
+std::optional<std::wstring> Utf8ToWide(std::string_view utf8);
+
+// Wide text as UTF-8, on every host whatever the ANSI code page. A lone surrogate or an
+// out-of-range value becomes U+FFFD.
+std::string WideToUtf8(std::wstring_view wide);
+
 // True when the bytes are valid text in the narrow encoding (the ANSI code page; UTF-8 on
 // POSIX): every byte sequence stands for a character, so the text survives a round trip through
 // wide strings unchanged.

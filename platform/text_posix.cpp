@@ -17,18 +17,6 @@ struct IconvCloser {
 };
 using IconvHandle = std::unique_ptr<std::remove_pointer_t<iconv_t>, IconvCloser>;
 
-void AppendWide(std::wstring& out, char32_t c) {
-    if constexpr (sizeof(wchar_t) == 2) {
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out += static_cast<wchar_t>(0xD800 + (c >> 10));
-            out += static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
-            return;
-        }
-    }
-    out += static_cast<wchar_t>(c);
-}
-
 }  // namespace
 
 std::wstring NarrowToWide(std::string_view narrow) {
@@ -41,23 +29,7 @@ std::wstring NarrowToWide(std::string_view narrow) {
 }
 
 std::string WideToNarrow(std::wstring_view wide) {
-    std::string narrow;
-    narrow.reserve(wide.size());
-    for (size_t i = 0; i < wide.size(); ++i) {
-        char32_t c = static_cast<char32_t>(static_cast<std::make_unsigned_t<wchar_t>>(wide[i]));
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < wide.size()) {
-            const char32_t low = static_cast<char32_t>(wide[i + 1]);
-            if (low >= 0xDC00 && low <= 0xDFFF) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-                ++i;
-            }
-        }
-        if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
-            c = kReplacementCharacter;
-        }
-        AppendUtf8(narrow, c);
-    }
-    return narrow;
+    return WideToUtf8(wide);
 }
 
 bool IsValidNarrowText(std::string_view bytes) {

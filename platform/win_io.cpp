@@ -5,6 +5,7 @@
 
 #include <cerrno>
 
+#include "platform/descriptor.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
@@ -180,12 +181,27 @@ bool RemoveFolderOrLink(const std::wstring& hostPath) {
     return ::RemoveDirectoryW(hostPath.c_str()) != 0 || FailWithLastError();
 }
 
+bool Descriptor::Close() {
+    if (m_fd < 0) {
+        return true;
+    }
+    const int fd = m_fd;
+    m_fd = -1;
+    return ::_close(fd) == 0;
+}
+
 int CrtDescriptorOf(WinHandle handle, int flags) {
+    if (!handle.valid()) {
+        FailWithLastError();
+        return -1;
+    }
     const int descriptor =
         ::_open_osfhandle(reinterpret_cast<intptr_t>(handle.get()), flags | _O_BINARY);
-    if (descriptor >= 0) {
-        handle.Release();
+    if (descriptor < 0) {
+        errno = EMFILE;
+        return -1;
     }
+    handle.Release();
     return descriptor;
 }
 

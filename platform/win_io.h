@@ -73,7 +73,9 @@ bool DeleteEntryItself(const std::wstring& hostPath);
 bool RemoveFolderOrLink(const std::wstring& hostPath);
 
 // The C runtime's descriptor over the handle, which it owns from then on (and closes with
-// _close); -1 when none could be made (the handle is then closed).
+// _close), for a platform::Descriptor. -1 when there is none: errno from the last Win32 error
+// when the handle is not valid (the call that was to open it failed), EMFILE when the runtime
+// has no descriptor to spare (the handle is then closed).
 int CrtDescriptorOf(WinHandle handle, int flags);
 // The handle under a C runtime descriptor (still owned by it).
 HANDLE HandleOf(int descriptor);

@@ -11,6 +11,7 @@
 #include "archive/extraction_plan.h"
 #include "tests/archive/extraction_workers.h"
 #include "tests/archive/wait_for_end.h"
+#include "tests/support/host_files.h"
 #include "tests/support/random_bytes.h"
 #include "tests/support/sandbox.h"
 #include "tests/support/temp_dir.h"
@@ -19,23 +20,12 @@
 namespace {
 
 namespace fs = std::filesystem;
+using tolbe_test::FilesBelow;
 using tolbe_test::RandomBytes;
-using tolbe_test::ReadHostFile;
 using tolbe_test::ZipEntry;
-using Files = std::map<std::string, std::string>;
+using Files = tolbe_test::HostTree;
 
 constexpr char kArchive[] = R"(D:\Client.zip)";
-
-// Every file below a host folder: relative path -> content.
-Files FilesBelow(const std::string& hostDir) {
-    Files files;
-    for (const auto& entry : fs::recursive_directory_iterator(hostDir)) {
-        if (entry.is_regular_file()) {
-            files[entry.path().lexically_relative(hostDir).string()] = ReadHostFile(entry.path());
-        }
-    }
-    return files;
-}
 
 // Bytes that do not compress, made quickly: one random block repeated (deflate's window is far
 // shorter than the block).
@@ -107,7 +97,7 @@ TEST(ParallelExtraction, OneHugeEntryAmongManySmallOnesExtractsWholeWithARisingP
     std::vector<int> percentages;
     ASSERT_EQ(run.Extract(&percentages), CZipImplement::kDone);
     EXPECT_EQ(FilesBelow(run.drives.Host(R"(D:\Tolbe)")), expected);
-    EXPECT_TRUE(fs::is_directory(run.drives.Host(R"(D:\Tolbe\empty)")));
+    EXPECT_TRUE(fs::is_directory(tolbe_test::HostPathOf(run.drives.Host(R"(D:\Tolbe\empty)"))));
 
     // Never falling, apart from the glance back to 0 as the run ends (its counters are cleared
     // just before its final state is written).

@@ -1,11 +1,13 @@
 #include "config/config_store.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <csignal>
@@ -17,8 +19,12 @@
 #include "config/diagnostics.h"
 #include "config/file_helpers.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 #include "tests/support/debug_capture.h"
 #include "tests/support/sandbox.h"
+#ifdef _WIN32
+#include "tests/support/win_programs.h"
+#endif
 
 namespace {
 
@@ -157,6 +163,9 @@ TEST_F(ConfigStore, ConfigurationThatIsADirectoryCountsAsUnreadable) {
 // wait for one forever, before any window. It is refused at once as unreadable. The load runs on
 // a thread of its own, so that a regression fails here instead of hanging the suite.
 TEST_F(ConfigStore, ConfigurationThatIsAFifoCountsAsUnreadableAtOnce) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no FIFO that lives in a folder: its named pipes are no files";
+#else
     ASSERT_EQ(::mkfifo(HostFile().c_str(), 0600), 0);
     zorv_VersionCheck record;
     record.set_version("stale");
@@ -175,8 +184,10 @@ TEST_F(ConfigStore, ConfigurationThatIsAFifoCountsAsUnreadableAtOnce) {
     EXPECT_TRUE(returned) << "the load waited for a writer of the FIFO";
     EXPECT_EQ(diagnostics.pieces(), std::vector<std::string>{Line(kDiagConfigReadFailed)});
     EXPECT_FALSE(record.has_version());
+#endif
 }
 
+#ifndef _WIN32  // On Windows: a small drive (small_drive_win_test.cpp).
 TEST_F(ConfigStore, FailedSaveKeepsTheOldFile) {
     zorv_VersionCheck old;
     old.set_version("1.0");
@@ -202,6 +213,7 @@ TEST_F(ConfigStore, FailedSaveKeepsTheOldFile) {
                                        std::filesystem::directory_iterator());
     EXPECT_EQ(entries, 1) << "a temporary file was left behind";
 }
+#endif
 
 TEST_F(ConfigStore, UnwritableTargetGivesTheDiagnostic) {
     EXPECT_FALSE(SaveConfigTo(R"(D:\NoSuchDir\)", EveryField()));
@@ -230,14 +242,28 @@ TEST(FileHelpers, ModuleDirEndsInABackslashAndMapsToTheExecutablesFolder) {
     const std::string dir = GetModuleDir();
     ASSERT_FALSE(dir.empty());
     EXPECT_EQ(dir.back(), '\\');
+#ifdef _WIN32
+    EXPECT_EQ(platform::ToHostPath(dir + "x"), tolbe_test::ProgramBesideTest("x"));
+#else
     EXPECT_EQ(platform::ToHostPath(dir + "x"),
               std::filesystem::read_symlink("/proc/self/exe").parent_path().string() + "/x");
+#endif
 }
 
 TEST(FileHelpers, ToWideKeepsNonAsciiPathsAndUrls) {
     // 游戏 and é: the conversion sizes and converts with the same code page.
+#ifdef _WIN32
+    // In the ANSI code page, as far as it holds them (1252 holds é, 936 both).
+    for (const std::wstring wide : {L"D:\\\u6E38\u620F\\Client.zip", L"http://cdn/\u00E9.zip"}) {
+        const std::string narrow = platform::WideToNarrow(wide);
+        if (narrow.find('?') == std::string::npos) {
+            EXPECT_EQ(ToWide(narrow), wide);
+        }
+    }
+#else
     EXPECT_EQ(ToWide("D:\\\xE6\xB8\xB8\xE6\x88\x8F\\Client.zip"), L"D:\\\u6E38\u620F\\Client.zip");
     EXPECT_EQ(ToWide("http://cdn/\xC3\xA9.zip"), L"http://cdn/\u00E9.zip");
+#endif
     EXPECT_EQ(ToWide(""), L"");
 }
 

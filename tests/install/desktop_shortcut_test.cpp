@@ -1,17 +1,27 @@
 #include "install/desktop_shortcut.h"
 
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <climits>
 #include <filesystem>
 #include <map>
 
+#include "platform/desktop_folder.h"
 #include "platform/host_facts.h"
+#include "platform/text.h"
 #include "tests/support/debug_capture.h"
+#include "tests/support/host_files.h"
 #include "tests/support/profile_sandbox.h"
 #include "tests/support/scoped_variable.h"
+#ifdef _WIN32
+#include "tests/support/shell_links_win.h"
+#endif
 
 namespace {
 
@@ -22,7 +32,7 @@ using tolbe_test::WriteHostFile;
 
 std::vector<std::string> Names(const std::string& dir) {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir)) {
+    for (const auto& entry : fs::directory_iterator(tolbe_test::HostPathOf(dir))) {
         names.push_back(entry.path().filename().string());
     }
     std::sort(names.begin(), names.end());
@@ -38,12 +48,57 @@ protected:
                   "");
     }
     std::string Entry() const { return ReadHostFile(m_desktop + "/Tolbe.desktop"); }
+    // The host path of a Windows-form path on the sandbox's drive, as a link holds it.
+    std::wstring Host(const std::string& windowsPath) const {
+        return platform::NarrowToWide(m_sandbox.Host(windowsPath));
+    }
 
     tolbe_test::ProfileSandbox m_sandbox;
     std::string m_drive;
     std::string m_desktop;
 };
 
+#ifdef _WIN32
+// On Windows a .lnk file, read back through the shell link object: the host paths of the target,
+// its folder and its icon, each as it is (no character means anything else in a link).
+TEST_F(DesktopShortcutTest, LinkStartsTheTargetInItsDirectoryWithItsIcon) {
+    for (const std::string folder : {R"(D:\Tolbe)", R"(D:\100% $HOME`x)"}) {
+        SCOPED_TRACE(folder);
+        CreateDesktopShortcut(platform::NarrowToWide(folder + R"(\vasktolbe.exe)"), L"Tolbe.lnk",
+                              platform::NarrowToWide(folder + R"(\vasktolbe.png)"));
+        const auto link = tolbe_test::ReadShellLinkFile(m_desktop + R"(\Tolbe.lnk)");
+        ASSERT_TRUE(link);
+        EXPECT_EQ(link->path, Host(folder + R"(\vasktolbe.exe)"));
+        EXPECT_EQ(link->workingDirectory, Host(folder));
+        EXPECT_EQ(link->iconPath, link->path);  // Windows draws the program's own icon
+        EXPECT_EQ(link->iconIndex, 0);
+        EXPECT_EQ(Names(m_desktop), std::vector<std::string>{"Tolbe.lnk"});
+    }
+}
+
+TEST_F(DesktopShortcutTest, AnEarlierLinkToAnotherTargetIsReplaced) {
+    CreateDesktopShortcut(LR"(D:\Old Place\vasktolbe.exe)", L"Tolbe.lnk");
+    CreateDesktopShortcut(LR"(D:\New Place\vasktolbe.exe)", L"Tolbe.lnk");
+    const auto link = tolbe_test::ReadShellLinkFile(m_desktop + R"(\Tolbe.lnk)");
+    ASSERT_TRUE(link);
+    EXPECT_EQ(link->path, Host(R"(D:\New Place\vasktolbe.exe)"));
+    EXPECT_EQ(link->workingDirectory, Host(R"(D:\New Place)"));
+    EXPECT_EQ(Names(m_desktop), std::vector<std::string>{"Tolbe.lnk"});
+}
+
+TEST_F(DesktopShortcutTest, ATargetWithoutABackslashGetsNoWorkingDirectory) {
+    wchar_t previous[MAX_PATH] = {};
+    ASSERT_NE(::GetCurrentDirectoryW(MAX_PATH, previous), 0u);
+    // The bare name is then on drive D.
+    ASSERT_TRUE(::SetCurrentDirectoryW(platform::NarrowToWide(m_drive).c_str()));
+    CreateDesktopShortcut(L"vasktolbe.exe", L"Tolbe.lnk");
+    ASSERT_TRUE(::SetCurrentDirectoryW(previous));
+    const auto link = tolbe_test::ReadShellLinkFile(m_desktop + R"(\Tolbe.lnk)");
+    ASSERT_TRUE(link);
+    EXPECT_EQ(link->path, Host(R"(D:\vasktolbe.exe)"));
+    EXPECT_EQ(link->workingDirectory, L"");
+}
+#else
 TEST_F(DesktopShortcutTest, LinkStartsTheTargetInItsDirectoryWithItsIcon) {
     CreateDesktopShortcut(LR"(D:\Tolbe\vasktolbe.exe)", L"Tolbe.lnk");  // the target is not there
 
@@ -106,6 +161,7 @@ TEST_F(DesktopShortcutTest, ATargetWithoutABackslashGetsNoWorkingDirectory) {
     EXPECT_NE(entry.find("Exec=\"" + m_drive + "/vasktolbe.exe\"\n"), std::string::npos) << entry;
     EXPECT_EQ(entry.find("Path="), std::string::npos) << entry;
 }
+#endif
 
 TEST(DesktopShortcut, AMissingDesktopFolderFailsSilently) {
     tolbe_test::ProfileSandbox sandbox;
@@ -115,18 +171,10 @@ TEST(DesktopShortcut, AMissingDesktopFolderFailsSilently) {
               "");
     CreateDesktopShortcut(LR"(D:\Tolbe\vasktolbe.exe)", L"Tolbe.lnk");
     EXPECT_FALSE(HostPathExists(sandbox.base() + "/no-desktop-here"));
-    EXPECT_TRUE(fs::is_empty(drive));
+    EXPECT_TRUE(fs::is_empty(tolbe_test::HostPathOf(drive)));
 }
 
-// Everything below a host folder: relative path -> content, or "<dir>" for a folder.
-std::map<std::string, std::string> Everything(const std::string& dir) {
-    std::map<std::string, std::string> tree;
-    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
-        const std::string relative = entry.path().lexically_relative(dir).string();
-        tree[relative] = entry.is_directory() ? "<dir>" : ReadHostFile(entry.path().string());
-    }
-    return tree;
-}
+using tolbe_test::TreeBelow;
 
 // HOME and XDG_CONFIG_HOME in a temporary folder whose user-dirs.dirs names an existing desktop
 // there: a shortcut meant for the user's desktop lands in it, never on the real one.
@@ -135,6 +183,16 @@ protected:
     void SetUp() override {
         WriteHostFile(m_home + "/config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Desktop\"\n");
         fs::create_directories(m_home + "/Desktop");
+    }
+
+    // The host's own facts, not sandboxed, with drive D on the sandbox's folder.
+    void UseTheHostWithDriveD() {
+        platform::HostFacts facts;
+        platform::DriveFacts drive;
+        drive.letter = 'D';
+        drive.hostRoot = m_drive;
+        facts.drives.push_back(drive);
+        platform::SetHostFacts(facts);
     }
 
     tolbe_test::ProfileSandbox m_sandbox;
@@ -149,9 +207,9 @@ protected:
 // the user's desktop is off limits, so no shortcut is made at all, and a diagnostic says why.
 TEST_F(DesktopShortcutUserDesktop, ASandboxWithoutADesktopLineGetsNoShortcut) {
     ASSERT_EQ(m_sandbox.Load("drive D: " + m_drive + " fixed\n"), "");
-    const auto before = Everything(m_sandbox.base());
+    const auto before = TreeBelow(m_sandbox.base());
     CreateDesktopShortcut(LR"(D:\Tolbe\vasktolbe.exe)", L"Tolbe.lnk");
-    EXPECT_EQ(Everything(m_sandbox.base()), before);
+    EXPECT_EQ(TreeBelow(m_sandbox.base()), before);
     const std::vector<std::string> lines = m_diagnostics.pieces();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find("no desktop shortcut"), std::string::npos) << lines[0];
@@ -159,14 +217,26 @@ TEST_F(DesktopShortcutUserDesktop, ASandboxWithoutADesktopLineGetsNoShortcut) {
     EXPECT_EQ(lines[0].substr(lines[0].size() - 2), "\r\n");
 }
 
+#ifdef _WIN32
+// On the host itself the user's desktop is where the shortcut goes: the folder the shell names
+// (under Wine the desktop of the test prefix's own home folder).
+TEST_F(DesktopShortcutUserDesktop, OutsideASandboxTheShortcutGoesToTheUsersDesktop) {
+    UseTheHostWithDriveD();
+    const std::string desktop = platform::WideToNarrow(platform::DesktopFolderPath());
+    ASSERT_FALSE(desktop.empty());
+    const std::string linkFile = desktop + R"(\Tolbe.lnk)";
+    ASSERT_FALSE(HostPathExists(linkFile)) << "left from another run";
+    CreateDesktopShortcut(LR"(D:\Tolbe\vasktolbe.exe)", L"Tolbe.lnk");
+    const auto link = tolbe_test::ReadShellLinkFile(linkFile);
+    ::DeleteFileW(platform::NarrowToWide(linkFile).c_str());
+    ASSERT_TRUE(link);
+    EXPECT_EQ(link->path, platform::NarrowToWide(m_sandbox.Host(R"(D:\Tolbe\vasktolbe.exe)")));
+    EXPECT_TRUE(m_diagnostics.pieces().empty());
+}
+#else
 // On the host itself the user's desktop is where the shortcut goes.
 TEST_F(DesktopShortcutUserDesktop, OutsideASandboxTheShortcutGoesToTheUsersDesktop) {
-    platform::HostFacts facts;  // not sandboxed
-    platform::DriveFacts drive;
-    drive.letter = 'D';
-    drive.hostRoot = m_drive;
-    facts.drives.push_back(drive);
-    platform::SetHostFacts(facts);
+    UseTheHostWithDriveD();
     CreateDesktopShortcut(LR"(D:\Tolbe\vasktolbe.exe)", L"Tolbe.lnk");
     EXPECT_EQ(Names(m_home + "/Desktop"), std::vector<std::string>{"Tolbe.desktop"});
     EXPECT_NE(ReadHostFile(m_home + "/Desktop/Tolbe.desktop")
@@ -174,5 +244,6 @@ TEST_F(DesktopShortcutUserDesktop, OutsideASandboxTheShortcutGoesToTheUsersDeskt
               std::string::npos);
     EXPECT_TRUE(m_diagnostics.pieces().empty());
 }
+#endif
 
 }  // namespace

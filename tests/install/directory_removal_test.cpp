@@ -1,14 +1,20 @@
 #include "install/directory_removal.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include <filesystem>
+#include <fstream>
 #include <optional>
 
 #include "platform/host_facts.h"
+#include "tests/support/host_files.h"
 #include "tests/support/sandbox.h"
+#ifndef _WIN32
 #include "tests/support/unprivileged.h"
+#endif
 
 namespace {
 
@@ -17,14 +23,12 @@ using tolbe_test::HostPathExists;
 using tolbe_test::ReadHostFile;
 using tolbe_test::WriteHostFile;
 
-void WriteReadOnly(const std::string& hostPath, const std::string& bytes, mode_t mode) {
-    WriteHostFile(hostPath, bytes);
-    ASSERT_EQ(::chmod(hostPath.c_str(), mode), 0);
-}
+using tolbe_test::HostModeOf;
 
-mode_t ModeOf(const std::string& hostPath) {
-    struct stat info;
-    return ::lstat(hostPath.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0;
+// A file without write permission for its owner: read-only on Windows.
+void WriteReadOnly(const std::string& hostPath, const std::string& bytes, unsigned mode) {
+    WriteHostFile(hostPath, bytes);
+    tolbe_test::SetHostMode(hostPath, mode);
 }
 
 TEST(DirectoryRemoval, RemovesNestedReadOnlyFilesAndFolders) {
@@ -33,7 +37,7 @@ TEST(DirectoryRemoval, RemovesNestedReadOnlyFilesAndFolders) {
     WriteReadOnly(sandbox.Host(R"(D:\Tolbe\data\b.bin)"), "b", 0400);
     WriteReadOnly(sandbox.Host(R"(D:\Tolbe\data\deeper\c)"), "c", 0);
     WriteReadOnly(sandbox.Host(R"(D:\Tolbe\data\deeper\.hidden)"), "h", 0444);
-    fs::create_directories(sandbox.Host(R"(D:\Tolbe\empty\also empty)"));
+    fs::create_directories(tolbe_test::HostPathOf(sandbox.Host(R"(D:\Tolbe\empty\also empty)")));
     WriteHostFile(sandbox.Host(R"(D:\Other\keep.txt)"), "keep");
 
     EXPECT_TRUE(DeleteDirectoryTree(LR"(D:\Tolbe\)"));
@@ -57,7 +61,7 @@ TEST(DirectoryRemoval, ResultTellsWhetherTheDirectoryIsGone) {
     for (const auto& c : cases) {
         tolbe_test::SandboxDrives sandbox("D");
         if (c.makeDirectory) {
-            fs::create_directories(sandbox.Host(R"(D:\Tolbe\sub)"));
+            fs::create_directories(tolbe_test::HostPathOf(sandbox.Host(R"(D:\Tolbe\sub)")));
         }
         if (c.makeFile) {
             WriteHostFile(sandbox.Host(R"(D:\Tolbe\sub\f.txt)"), "f");
@@ -72,24 +76,43 @@ TEST(DirectoryRemoval, ResultTellsWhetherTheDirectoryIsGone) {
     EXPECT_EQ(ReadHostFile(sandbox.Host(R"(D:\Tolbe)")), "file");
 }
 
-TEST(DirectoryRemoval, LinksInsideAreRemovedAsLinksAndNeverFollowed) {
+TEST(DirectoryRemoval, LinksToFoldersAreRemovedAsLinksAndNeverFollowed) {
     tolbe_test::SandboxDrives sandbox("D");
     const std::string outside = sandbox.base() + "/outside";
     WriteReadOnly(outside + "/keep.txt", "precious", 0444);
     WriteHostFile(outside + "/sub/deep.txt", "deep");
-    fs::create_directories(sandbox.Host(R"(D:\Tolbe\nested)"));
-    fs::create_directory_symlink(outside, sandbox.Host(R"(D:\Tolbe\folder link)"));
-    fs::create_symlink(outside + "/keep.txt", sandbox.Host(R"(D:\Tolbe\file link)"));
-    fs::create_directory_symlink(outside + "/sub", sandbox.Host(R"(D:\Tolbe\nested\sub link)"));
-    fs::create_symlink(sandbox.base() + "/nowhere", sandbox.Host(R"(D:\Tolbe\dangling)"));
+    fs::create_directories(tolbe_test::HostPathOf(sandbox.Host(R"(D:\Tolbe\nested)")));
+    tolbe_test::MakeHostFolderLink(sandbox.Host(R"(D:\Tolbe\folder link)"), outside);
+    tolbe_test::MakeHostFolderLink(sandbox.Host(R"(D:\Tolbe\nested\sub link)"), outside + "/sub");
+
+    const bool removed = DeleteDirectoryTree(LR"(D:\Tolbe\)");
+    EXPECT_EQ(ReadHostFile(outside + "/keep.txt"), "precious");
+    EXPECT_EQ(HostModeOf(outside + "/keep.txt"), 0444u);
+    EXPECT_EQ(ReadHostFile(outside + "/sub/deep.txt"), "deep");
+    if (tolbe_test::HostRemovesFolderLinks()) {  // else the links, and so their folders, stay
+        EXPECT_TRUE(removed);
+        EXPECT_FALSE(HostPathExists(sandbox.Host(R"(D:\Tolbe)")));
+    }
+}
+
+TEST(DirectoryRemoval, LinksToFilesAreRemovedAsLinksAndNeverFollowed) {
+    if (!tolbe_test::HostShowsFileLinks()) {
+        GTEST_SKIP() << tolbe_test::kFileLinksUnseen;
+    }
+    tolbe_test::SandboxDrives sandbox("D");
+    const std::string outside = sandbox.base() + "/outside";
+    WriteReadOnly(outside + "/keep.txt", "precious", 0444);
+    fs::create_directories(tolbe_test::HostPathOf(sandbox.Host(R"(D:\Tolbe)")));
+    tolbe_test::MakeHostFileLink(sandbox.Host(R"(D:\Tolbe\file link)"), outside + "/keep.txt");
+    tolbe_test::MakeHostFileLink(sandbox.Host(R"(D:\Tolbe\dangling)"), sandbox.base() + "/nowhere");
 
     EXPECT_TRUE(DeleteDirectoryTree(LR"(D:\Tolbe\)"));
     EXPECT_FALSE(HostPathExists(sandbox.Host(R"(D:\Tolbe)")));
     EXPECT_EQ(ReadHostFile(outside + "/keep.txt"), "precious");
-    EXPECT_EQ(ModeOf(outside + "/keep.txt"), 0444u);  // not made writable through the link
-    EXPECT_EQ(ReadHostFile(outside + "/sub/deep.txt"), "deep");
+    EXPECT_EQ(HostModeOf(outside + "/keep.txt"), 0444u);  // not made writable through the link
 }
 
+#ifndef _WIN32
 // Whatever names an older launcher or another program left: bytes that are no UTF-8 (GBK names
 // of an archive extracted as they were stored) and names holding "\", which a Windows-form path
 // would read as separators, "..\.." climbing out of the tree included.
@@ -109,6 +132,32 @@ TEST(DirectoryRemoval, EntriesAreRemovedWhateverTheirNamesBytes) {
     EXPECT_EQ(ReadHostFile(sandbox.Host(R"(D:\victim.txt)")), "keep");
     EXPECT_TRUE(HostPathExists(sandbox.base() + "/D"));
 }
+#else
+// Names that the ANSI code page cannot write (Chinese, while the code page is not 936), which
+// Windows keeps in UTF-16: a read-only file in a folder of such a name, beside a link to the
+// sandbox itself.
+TEST(DirectoryRemoval, EntriesAreRemovedWhateverTheirNames) {
+    tolbe_test::SandboxDrives sandbox("D");
+    const fs::path tolbe = tolbe_test::HostPathOf(sandbox.Host(R"(D:\Tolbe)"));
+    const fs::path folder = tolbe / L"\u6E38\u620F";  // 游戏
+    fs::create_directories(folder);
+    const fs::path map = folder / L"\u5730\u56FE.txt";  // 地图.txt
+    std::ofstream(map) << "map";
+    tolbe_test::SetHostMode(map, 0444);
+    tolbe_test::MakeHostFolderLink(sandbox.Host(R"(D:\Tolbe\link)"), sandbox.base());
+    WriteHostFile(sandbox.Host(R"(D:\victim.txt)"), "keep");
+    ASSERT_TRUE(fs::exists(map));
+
+    const bool removed = DeleteDirectoryTree(LR"(D:\Tolbe\)");
+    EXPECT_FALSE(fs::exists(map));
+    EXPECT_EQ(ReadHostFile(sandbox.Host(R"(D:\victim.txt)")), "keep");
+    EXPECT_TRUE(HostPathExists(sandbox.base() + "/D"));
+    if (tolbe_test::HostRemovesFolderLinks()) {  // else the link, and so the folder, stay
+        EXPECT_TRUE(removed);
+        EXPECT_FALSE(fs::exists(tolbe));
+    }
+}
+#endif
 
 TEST(DirectoryRemoval, PathsThatReachADriveRootAreRefused) {
     tolbe_test::TempDir temp;
@@ -138,13 +187,22 @@ TEST(DirectoryRemoval, AFileThatCannotBeDeletedKeepsOnlyItsDirectories) {
     WriteHostFile(sandbox.Host(R"(D:\Tolbe\aaa.txt)"), "a");
     WriteHostFile(sandbox.Host(R"(D:\Tolbe\locked\stuck.dat)"), "stuck");
     WriteHostFile(sandbox.Host(R"(D:\Tolbe\zzz\deep\z.txt)"), "z");
+#ifdef _WIN32
+    // A running program's file.
+    std::optional<bool> removed;
+    {
+        const tolbe_test::HeldOpenEntry held(sandbox.Host(R"(D:\Tolbe\locked\stuck.dat)"));
+        removed = DeleteDirectoryTree(LR"(D:\Tolbe\)");
+    }
+#else
+    // A folder without write permission keeps its entries.
     ASSERT_EQ(::chmod(sandbox.Host(R"(D:\Tolbe\locked)").c_str(), 0555), 0);
-
     const auto removed = tolbe_test::RunAsUnprivilegedUser(
         sandbox.base(), [] { return DeleteDirectoryTree(LR"(D:\Tolbe\)"); });
     if (!removed) {
         GTEST_SKIP() << "running as root and no unprivileged user can be had";
     }
+#endif
     EXPECT_FALSE(*removed);
     EXPECT_EQ(ReadHostFile(sandbox.Host(R"(D:\Tolbe\locked\stuck.dat)")), "stuck");
     EXPECT_FALSE(HostPathExists(sandbox.Host(R"(D:\Tolbe\aaa.txt)")));

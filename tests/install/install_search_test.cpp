@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "config/config_store.h"
+#include "tests/support/host_files.h"
 #include "tests/support/profile_sandbox.h"
 
 namespace {
@@ -110,42 +111,45 @@ TEST_F(FindInstalledDriveTest, OnlyAFolderWithTheGameAndTheLaunchersConfigIsAnIn
              t.Put(R"(D:\Users\desktop.ini)");
              fs::create_directories(t.m_sandbox.Host(R"(D:\Users\config.zorv)"));
          }},
-        {"a config.zorv that is a link to a record",
-         [](auto& t) {
-             t.Put(R"(D:\Users\desktop.ini)");
-             t.Put(R"(D:\record.zorv)", InstalledConfig());
-             fs::create_symlink(t.m_sandbox.Host(R"(D:\record.zorv)"),
-                                t.m_sandbox.Host(R"(D:\Users\config.zorv)"));
-         }},
         {"the game is a folder",
          [](auto& t) {
              fs::create_directories(t.m_sandbox.Host(R"(D:\Users\desktop.ini)"));
              t.Put(R"(D:\Users\config.zorv)", InstalledConfig());
          }},
-        {"the game is a link",
-         [](auto& t) {
-             t.Put(R"(D:\Users\config.zorv)", InstalledConfig());
-             t.Put(R"(D:\other.exe)");
-             fs::create_symlink(t.m_sandbox.Host(R"(D:\other.exe)"),
-                                t.m_sandbox.Host(R"(D:\Users\desktop.ini)"));
-         }},
         {"the client directory is a link to an installation",
          [](auto& t) {
              t.Install(R"(D:\elsewhere\desktop.ini)");
-             fs::create_directory_symlink(t.m_sandbox.Host(R"(D:\elsewhere)"),
-                                          t.m_sandbox.Host(R"(D:\Users)"));
+             tolbe_test::MakeHostFolderLink(t.m_sandbox.Host(R"(D:\Users)"),
+                                            t.m_sandbox.Host(R"(D:\elsewhere)"));
          }},
     };
     for (const auto& c : cases) {
-        fs::remove_all(m_sandbox.Host(R"(D:\)"));
+        tolbe_test::RemoveHostTree(tolbe_test::HostPathOf(m_sandbox.Host(R"(D:\)")));
         fs::create_directories(m_sandbox.Host(R"(D:\)"));
         c.plant(*this);
         EXPECT_EQ(FindInstalledDrive("Users", "desktop.ini"), "") << c.name;
     }
     // The same folder with the launcher's config.zorv beside the game is one.
-    fs::remove_all(m_sandbox.Host(R"(D:\)"));
+    tolbe_test::RemoveHostTree(tolbe_test::HostPathOf(m_sandbox.Host(R"(D:\)")));
     Install(R"(D:\Users\desktop.ini)");
     EXPECT_EQ(FindInstalledDrive("Users", "desktop.ini"), "D:\\");
+}
+
+// The same for links to files in the place of the game or of config.zorv.
+TEST_F(FindInstalledDriveTest, ALinkToAFileIsNeitherTheGameNorTheLaunchersConfig) {
+    if (!tolbe_test::HostShowsFileLinks()) {
+        GTEST_SKIP() << tolbe_test::kFileLinksUnseen;
+    }
+    Put(R"(D:\Users\desktop.ini)");
+    Put(R"(D:\record.zorv)", InstalledConfig());
+    tolbe_test::MakeHostFileLink(m_sandbox.Host(R"(D:\Users\config.zorv)"),
+                                 m_sandbox.Host(R"(D:\record.zorv)"));
+    EXPECT_EQ(FindInstalledDrive("Users", "desktop.ini"), "") << "config.zorv a link";
+    Put(R"(D:\Other\config.zorv)", InstalledConfig());
+    Put(R"(D:\other.exe)");
+    tolbe_test::MakeHostFileLink(m_sandbox.Host(R"(D:\Other\desktop.ini)"),
+                                 m_sandbox.Host(R"(D:\other.exe)"));
+    EXPECT_EQ(FindInstalledDrive("Other", "desktop.ini"), "") << "the game a link";
 }
 
 TEST(InstallSearch, AllTwentySixDrivesAreSearched) {

@@ -1,19 +1,27 @@
 #include "install/staged_client.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
+#include <optional>
 
 #include "config/config_store.h"
+#include "tests/support/host_files.h"
 #include "tests/support/sandbox.h"
+#ifndef _WIN32
 #include "tests/support/unprivileged.h"
+#endif
 
 namespace {
 
 namespace fs = std::filesystem;
+using tolbe_test::FilesBelow;
 using tolbe_test::HostPathExists;
 using tolbe_test::ReadHostFile;
 using tolbe_test::WriteHostFile;
@@ -36,17 +44,6 @@ std::string NewConfig() {
     return ConfigOf("1.0");
 }
 
-// Every file below a host folder with its content, by relative path.
-std::map<std::string, std::string> FilesBelow(const std::string& hostRoot) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(hostRoot)) {
-        if (entry.is_regular_file()) {
-            files[fs::relative(entry.path(), hostRoot).string()] = ReadHostFile(entry.path());
-        }
-    }
-    return files;
-}
-
 // The new client, extracted into a freshly prepared staging folder.
 void StageNewClient(const tolbe_test::SandboxDrives& drives) {
     ASSERT_TRUE(PrepareSideFolder(kStaging));
@@ -55,14 +52,26 @@ void StageNewClient(const tolbe_test::SandboxDrives& drives) {
     WriteHostFile(drives.Host(R"(D:\Tolbe.tolbe-new\config.zorv)"), NewConfig());
 }
 
+#ifndef _WIN32
 // Entries whose names are no text (GBK names an older launcher extracted as the archive stored
 // them) or hold a "\", as older launchers and other programs leave them on disk.
 void AddEntriesWithHostNames(const std::string& hostFolder) {
     WriteHostFile(hostFolder + "/\xB6\xC1\xC8\xA1.txt", "gbk file");  // 读取.txt
     WriteHostFile(hostFolder + "/\xD3\xCE\xCF\xB7/\xB5\xD8\xCD\xBC.txt", "gbk folder");
     WriteHostFile(hostFolder + "/" + R"(data\map.txt)", "backslash");
-    ASSERT_EQ(::chmod((hostFolder + "/\xB6\xC1\xC8\xA1.txt").c_str(), 0444), 0);
+    tolbe_test::SetHostMode(hostFolder + "/\xB6\xC1\xC8\xA1.txt", 0444);
 }
+#else
+// Entries whose names the ANSI code page cannot write (Chinese, while the code page is not 936),
+// which Windows keeps in UTF-16, one of them read-only.
+void AddEntriesWithHostNames(const std::string& hostFolder) {
+    const fs::path folder = tolbe_test::HostPathOf(hostFolder);
+    fs::create_directories(folder / L"\u6E38\u620F");
+    std::ofstream(folder / L"\u8BFB\u53D6.txt") << "file";                      // 读取.txt
+    std::ofstream(folder / L"\u6E38\u620F" / L"\u5730\u56FE.txt") << "folder";  // 游戏/地图.txt
+    tolbe_test::SetHostMode(folder / L"\u8BFB\u53D6.txt", 0444);
+}
+#endif
 
 void InstallOldClient(const tolbe_test::SandboxDrives& drives) {
     WriteHostFile(drives.Host(R"(D:\Tolbe\tolbe.exe)"), "old game");
@@ -158,20 +167,31 @@ TEST(StagedClientRollBack, ARenameThatFailsHalfWayPutsEverythingBack) {
     AddEntriesWithHostNames(drives.Host(kClientDir));  // they go back too
     StageNewClient(drives);
     WriteHostFile(drives.Host(R"(D:\Tolbe.tolbe-new\locked\x.txt)"), "new");
-    ASSERT_EQ(::chmod(drives.Host(R"(D:\Tolbe.tolbe-new\locked)").c_str(), 0555), 0);
     const auto clientBefore = FilesBelow(drives.Host(kClientDir));
     const auto stagingBefore = FilesBelow(drives.Host(kStaging));
 
+#ifdef _WIN32
+    // A folder that a running program holds open cannot move either.
+    std::optional<bool> replaced;
+    {
+        const tolbe_test::HeldOpenEntry held(drives.Host(R"(D:\Tolbe.tolbe-new\locked)"));
+        replaced = ReplaceClientWithStaged(kClientDir, true, kLauncherOwnFiles);
+    }
+#else
+    ASSERT_EQ(::chmod(drives.Host(R"(D:\Tolbe.tolbe-new\locked)").c_str(), 0555), 0);
     const auto replaced = tolbe_test::RunAsUnprivilegedUser(
         drives.base(), [] { return ReplaceClientWithStaged(kClientDir, true, kLauncherOwnFiles); });
     if (!replaced) {
         GTEST_SKIP() << "running as root and no unprivileged user can be had";
     }
+#endif
     EXPECT_FALSE(*replaced);
     EXPECT_EQ(FilesBelow(drives.Host(kClientDir)), clientBefore);
     EXPECT_EQ(FilesBelow(drives.Host(kStaging)), stagingBefore);
     EXPECT_FALSE(HostPathExists(drives.Host(R"(D:\Tolbe.tolbe-old)")));
+#ifndef _WIN32
     ::chmod(drives.Host(R"(D:\Tolbe.tolbe-new\locked)").c_str(), 0755);  // for the clean-up
+#endif
 }
 
 TEST_F(StagedClient, AMarkerLeftInTheClientDirectoryNeverBlocksAnUpdate) {
@@ -256,7 +276,7 @@ TEST_F(StagedClient, RecoveryLeavesFoldersAloneThatAreNoSwapCutShort) {
     // folder be removed: nothing stands in their way.)
     fs::remove(Host(R"(D:\Tolbe\config.zorv)"));
     fs::remove(Host(R"(D:\Tolbe\tolbe.exe)"));
-    fs::remove_all(Host(R"(D:\Tolbe.tolbe-new\data)"));
+    tolbe_test::RemoveHostTree(tolbe_test::HostPathOf(Host(R"(D:\Tolbe.tolbe-new\data)")));
     WriteHostFile(Host(std::string(R"(D:\Tolbe.tolbe-old\)") + kSideFolderMarker), kSwapMovingIn);
     WriteHostFile(Host(R"(D:\Tolbe\data\map.txt)"), "someone else's map");
     const auto withForeignClient = FilesBelow(Host(R"(D:\)"));
@@ -272,7 +292,7 @@ TEST_F(StagedClient, OnlySideFoldersWithTheMarkerAreEverRemoved) {
     EXPECT_EQ(ReadHostFile(Host(R"(D:\Tolbe.tolbe-new\mine.txt)")), "not the launcher's");
 
     // A leftover of an earlier run is made anew, empty but for its marker.
-    fs::remove_all(Host(kStaging));
+    tolbe_test::RemoveHostTree(tolbe_test::HostPathOf(Host(kStaging)));
     StageNewClient(drives);
     ASSERT_TRUE(PrepareSideFolder(kStaging));
     EXPECT_EQ(FilesBelow(Host(kStaging)).size(), 1u);
@@ -281,7 +301,7 @@ TEST_F(StagedClient, OnlySideFoldersWithTheMarkerAreEverRemoved) {
 
     // A link under the name is neither followed nor removed.
     WriteHostFile(Host("D:\\elsewhere\\" + std::string(kSideFolderMarker)), "marker");
-    fs::create_directory_symlink(Host(R"(D:\elsewhere)"), Host(kStaging));
+    tolbe_test::MakeHostFolderLink(Host(kStaging), Host(R"(D:\elsewhere)"));
     EXPECT_FALSE(PrepareSideFolder(kStaging));
     EXPECT_FALSE(DiscardSideFolder(kStaging));
     EXPECT_TRUE(HostPathExists(Host("D:\\elsewhere\\" + std::string(kSideFolderMarker))));

@@ -14,6 +14,7 @@
 #include "platform/host_facts.h"
 #include "platform/shell_link.h"
 #include "platform/text.h"
+#include "tests/support/shell_links_win.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -21,40 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 using platform::NarrowToWide;
 
-struct LinkOnDisk {
-    std::wstring path;
-    std::wstring workingDirectory;
-    std::wstring iconPath;
-    int iconIndex = -1;
-};
-
-std::optional<LinkOnDisk> ReadLink(const std::string& hostFile) {
-    std::optional<LinkOnDisk> result;
-    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    IShellLinkW* link = nullptr;
-    if (SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                     IID_IShellLinkW, reinterpret_cast<void**>(&link)))) {
-        IPersistFile* file = nullptr;
-        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-            wchar_t path[MAX_PATH] = {};
-            wchar_t directory[MAX_PATH] = {};
-            wchar_t icon[MAX_PATH] = {};
-            int index = -1;
-            if (SUCCEEDED(file->Load(NarrowToWide(hostFile).c_str(), STGM_READ)) &&
-                SUCCEEDED(link->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH)) &&
-                SUCCEEDED(link->GetWorkingDirectory(directory, MAX_PATH)) &&
-                SUCCEEDED(link->GetIconLocation(icon, MAX_PATH, &index))) {
-                result = LinkOnDisk{path, directory, icon, index};
-            }
-            file->Release();
-        }
-        link->Release();
-    }
-    if (SUCCEEDED(com)) {
-        ::CoUninitialize();
-    }
-    return result;
-}
+using tolbe_test::ReadShellLinkFile;
 
 std::vector<std::string> NamesIn(const std::string& folder) {
     std::vector<std::string> names;
@@ -88,7 +56,7 @@ TEST_F(ShellLinkOnWindows, SavedLinkReadsBackWithTargetFolderAndIcon) {
     link.iconPicture = NarrowToWide(m_client + R"(\vasktolbe.png)");  // not for Windows
     ASSERT_TRUE(platform::SaveShellLink(link, NarrowToWide(m_desktop + R"(\Tolbe.lnk)")));
 
-    const auto onDisk = ReadLink(m_desktop + R"(\Tolbe.lnk)");
+    const auto onDisk = ReadShellLinkFile(m_desktop + R"(\Tolbe.lnk)");
     ASSERT_TRUE(onDisk);
     EXPECT_EQ(onDisk->path, link.path);
     EXPECT_EQ(onDisk->workingDirectory, *link.workingDirectory);
@@ -109,7 +77,7 @@ TEST_F(ShellLinkOnWindows, LinkToAnotherTargetIsReplacedAndALinkWithoutFolderSet
     noFolder.path = NarrowToWide(m_client + R"(\vasktolbe.exe)");
     noFolder.iconPath = noFolder.path;
     ASSERT_TRUE(platform::SaveShellLink(noFolder, linkFile));
-    const auto onDisk = ReadLink(m_desktop + R"(\Tolbe.lnk)");
+    const auto onDisk = ReadShellLinkFile(m_desktop + R"(\Tolbe.lnk)");
     ASSERT_TRUE(onDisk);
     EXPECT_EQ(onDisk->path, noFolder.path);
     EXPECT_EQ(onDisk->workingDirectory, L"");

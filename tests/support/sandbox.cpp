@@ -4,16 +4,26 @@
 #include <stdexcept>
 
 #include "platform/paths.h"
+#include "tests/support/host_files.h"
 
 namespace tolbe_test {
 
 SandboxDrives::SandboxDrives(const std::string& letters) {
+    MakeDrives(letters);
+}
+
+SandboxDrives::SandboxDrives(const std::string& letters, const std::string& parent)
+    : m_temp(parent) {
+    MakeDrives(letters);
+}
+
+void SandboxDrives::MakeDrives(const std::string& letters) {
     m_facts.sandboxed = true;
     for (const char letter : letters) {
         platform::DriveFacts drive;
         drive.letter = letter;
         drive.hostRoot = m_temp.Join(std::string(1, letter));
-        std::filesystem::create_directories(drive.hostRoot);
+        std::filesystem::create_directories(HostPathOf(drive.hostRoot));
         m_facts.drives.push_back(drive);
     }
     platform::SetHostFacts(m_facts);

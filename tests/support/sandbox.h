@@ -15,6 +15,9 @@ class SandboxDrives {
 public:
     // Drives with the given letters, all fixed, each rooted at <temp>/<letter>.
     explicit SandboxDrives(const std::string& letters = "D");
+    // The same with <temp> a fresh folder in the host folder `parent`, on a drive of the test's
+    // choice.
+    SandboxDrives(const std::string& letters, const std::string& parent);
     ~SandboxDrives();
 
     // The drive reports this many free bytes from now on (by default the host folder's own).
@@ -27,6 +30,8 @@ public:
     const std::string& base() const { return m_temp.path(); }
 
 private:
+    void MakeDrives(const std::string& letters);
+
     TempDir m_temp;
     platform::HostFacts m_facts;
 };

@@ -72,31 +72,61 @@ std::string UnixPathOf(const std::wstring& path) {
     return unixPath;
 }
 
-// Runs `ln -s target link` on the host: Wine starts host programs through CreateProcessW.
-void MakeHostSymlink(const std::wstring& link, const std::wstring& target) {
-    // The test folders hold no blanks, so the command line needs no quoting.
-    std::wstring command = L"Z:\\bin\\ln -s " + platform::NarrowToWide(UnixPathOf(target)) + L" " +
-                           platform::NarrowToWide(UnixPathOf(link));
+// Starts a host program (Wine starts host programs through CreateProcessW). Wine neither waits
+// for it nor hands back its exit code: the caller looks for what it does.
+void StartHostProgram(const std::wstring& program, std::wstring commandLine) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!::CreateProcessW(L"Z:\\bin\\ln", command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                           nullptr, &startup, &process)) {
-        throw std::runtime_error("cannot start ln");
+        throw std::runtime_error("cannot start " + platform::WideToNarrow(program));
     }
     ::WaitForSingleObject(process.hProcess, 10000);
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
-    // Wine neither waits for a host program nor hands back its exit code: look for the link.
-    constexpr DWORD kFolderLink = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+}
+
+// Waits up to ten seconds until the attributes at the path satisfy `done`.
+bool WaitForAttributes(const std::wstring& path, bool (*done)(DWORD)) {
     for (int look = 0; look < 500; ++look) {
-        const DWORD attributes = ::GetFileAttributesW(link.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kFolderLink) == kFolderLink) {
-            return;
+        if (done(::GetFileAttributesW(path.c_str()))) {
+            return true;
         }
         ::Sleep(20);
     }
-    throw std::runtime_error("ln -s failed: " + platform::WideToNarrow(command));
+    return false;
+}
+
+// The host path behind a Windows path, quoted for a command line (the test folders hold no
+// quotes).
+std::wstring QuotedUnixPath(const std::wstring& path) {
+    return L"\"" + platform::NarrowToWide(UnixPathOf(path)) + L"\"";
+}
+
+// Runs `ln -s target link` on the host and waits until Windows sees the link with attributes
+// that `shown` accepts.
+void MakeHostSymlink(const std::wstring& link, const std::wstring& target, bool (*shown)(DWORD)) {
+    const std::wstring command =
+        L"Z:\\bin\\ln -s " + QuotedUnixPath(target) + L" " + QuotedUnixPath(link);
+    StartHostProgram(L"Z:\\bin\\ln", command);
+    if (!WaitForAttributes(link, shown)) {
+        throw std::runtime_error("ln -s failed: " + platform::WideToNarrow(command));
+    }
+}
+
+bool ShownAsFolderLink(DWORD attributes) {
+    constexpr DWORD kFolderLink = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & kFolderLink) == kFolderLink;
+}
+
+// Wine shows a host link to a file as that file.
+bool ShownAsFile(DWORD attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool Gone(DWORD attributes) {
+    return attributes == INVALID_FILE_ATTRIBUTES;
 }
 
 }  // namespace
@@ -114,7 +144,39 @@ void MakeFolderLink(const std::string& link, const std::string& target) {
     if (!RunningUnderWine()) {
         throw std::runtime_error("cannot make a junction at " + link);
     }
-    MakeHostSymlink(wideLink, wideTarget);
+    MakeHostSymlink(wideLink, wideTarget, ShownAsFolderLink);
+}
+
+void MakeFileLink(const std::string& link, const std::string& target) {
+    const std::wstring wideLink = platform::NarrowToWide(link);
+    const std::wstring wideTarget = platform::NarrowToWide(target);
+    if (!RunningUnderWine()) {
+        if (!::CreateSymbolicLinkW(wideLink.c_str(), wideTarget.c_str(),
+                                   SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE)) {
+            throw std::runtime_error("cannot make a symbolic link at " + link);
+        }
+        return;
+    }
+    // Wine hides a host link to nothing: a stand-in target is there while the link is made, so
+    // that the link can be seen before the stand-in goes again.
+    const bool standIn = ::GetFileAttributesW(wideTarget.c_str()) == INVALID_FILE_ATTRIBUTES;
+    if (standIn) {
+        const HANDLE made = ::CreateFileW(wideTarget.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (made == INVALID_HANDLE_VALUE) {
+            throw std::runtime_error("cannot make a stand-in at " + target);
+        }
+        ::CloseHandle(made);
+    }
+    MakeHostSymlink(wideLink, wideTarget, ShownAsFile);
+    if (standIn) {
+        ::DeleteFileW(wideTarget.c_str());
+    }
+}
+
+void RemoveTreeOnHost(const std::wstring& path) {
+    StartHostProgram(L"Z:\\bin\\rm", L"Z:\\bin\\rm -rf -- " + QuotedUnixPath(path));
+    WaitForAttributes(path, Gone);
 }
 
 }  // namespace tolbe_test

@@ -28,6 +28,27 @@ void Check(int result, const std::string& what, const std::string& hostPath) {
     }
 }
 
+// The data as a raw deflate stream, as a zip entry holds it.
+std::string RawDeflate(const std::string& data) {
+    z_stream stream{};
+    if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, DEF_MEM_LEVEL,
+                     Z_DEFAULT_STRATEGY) != Z_OK) {
+        throw std::runtime_error("test zip: deflateInit2 failed");
+    }
+    std::string out(deflateBound(&stream, data.size()), '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    stream.avail_in = static_cast<uInt>(data.size());
+    stream.next_out = reinterpret_cast<Bytef*>(out.data());
+    stream.avail_out = static_cast<uInt>(out.size());
+    const int result = deflate(&stream, Z_FINISH);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    if (result != Z_STREAM_END) {
+        throw std::runtime_error("test zip: deflate failed");
+    }
+    return out;
+}
+
 }  // namespace
 
 void WriteZip(const std::string& hostPath, const std::vector<ZipEntry>& entries, bool forceZip64) {
@@ -39,18 +60,19 @@ void WriteZip(const std::string& hostPath, const std::vector<ZipEntry>& entries,
         zip_fileinfo info{};
         info.tmz_date = {0, 0, 12, 1, 0, 2026};
         info.external_fa = static_cast<unsigned long>(entry.unixMode) << 16;
-        // A declared size is written through the raw interface, which takes the size as given.
+        // A declared size is written through the raw interface, which takes the size as given;
+        // the data is then deflated here.
         const bool raw = entry.declaredSize.has_value();
-        const int method = entry.stored || raw ? 0 : Z_DEFLATED;
+        const int method = entry.stored ? 0 : Z_DEFLATED;
+        const std::string data = raw && !entry.stored ? RawDeflate(entry.data) : entry.data;
         Check(zipOpenNewFileInZip4_64(zip.get(), entry.name.c_str(), &info, nullptr, 0, nullptr, 0,
                                       nullptr, method, Z_DEFAULT_COMPRESSION, raw ? 1 : 0,
                                       -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0,
                                       entry.unixMode != 0 ? kMadeOnUnix : kMadeOnDos,
                                       entry.utf8Flag ? kUtf8Flag : 0, forceZip64 ? 1 : 0),
               "opening " + entry.name, hostPath);
-        if (!entry.data.empty()) {
-            Check(zipWriteInFileInZip(zip.get(), entry.data.data(),
-                                      static_cast<unsigned>(entry.data.size())),
+        if (!data.empty()) {
+            Check(zipWriteInFileInZip(zip.get(), data.data(), static_cast<unsigned>(data.size())),
                   "writing " + entry.name, hostPath);
         }
         if (raw) {

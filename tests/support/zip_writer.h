@@ -21,8 +21,8 @@ struct ZipEntry {
     // Sets the entry's UTF-8 flag (general-purpose bit 11), which tells that the name is UTF-8.
     // Clear, as most zip tools on Windows write it: the name is in the packer's code page.
     bool utf8Flag = false;
-    // Declares this uncompressed size in the archive instead of the data's real size (the entry
-    // is then stored): an entry whose data ends early.
+    // Declares this uncompressed size in the archive instead of the data's real size: an entry
+    // whose data ends early or runs past it (stored, or deflated here and written raw).
     std::optional<uint64_t> declaredSize = std::nullopt;
 };
 
