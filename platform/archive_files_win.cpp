@@ -323,21 +323,3 @@ bool ExtractionTarget::RemoveFile(std::string_view relativePath) {
 }
 
 }  // namespace platform
-
-// TRIAL ONLY (try-sodium branch): stand-ins until the Windows extraction target has them.
-namespace platform {
-std::optional<ExtractionTarget> ExtractionTarget::OpenAnother() const {
-    errno = EMFILE;
-    return std::nullopt;
-}
-bool ExtractionTarget::RemoveFile(std::string_view relativePath) {
-    std::vector<std::string_view> parts;
-    if (!RelativeComponents(relativePath, parts) || parts.empty()) {
-        return false;
-    }
-    const std::optional<std::wstring> name = ComponentName(parts.back());
-    parts.pop_back();
-    const HeldFolder* folder = name ? m_folders->Enter(parts) : nullptr;
-    return folder != nullptr && RemoveEntryForFile(folder->path + L"\\" + *name);
-}
-}  // namespace platform
