@@ -9,7 +9,7 @@
 #include "platform/host_facts.h"
 #include "platform/launcher_lock.h"
 #include "platform/processes.h"
-#include "ui/qt_ui_hooks.h"
+#include "ui/main_window_hooks.h"
 
 int main(int argc, char** argv) {
     GOOGLE_PROTOBUF_VERIFY_VERSION;
@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     WebNet webNet;
-    CZorvDownloaderApp app(MakeQtUiHooks(argc, argv), webNet);
+    CZorvDownloaderApp app(MakeMainWindowHooks(argc, argv), webNet);
     app.InitInstance();
     return app.ExitInstance();
 }

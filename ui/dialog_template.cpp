@@ -14,14 +14,25 @@ int VerticalPixels(int du) {
     return ScaleRounded(du, kDialogBaseUnitY, 8);
 }
 
-}  // namespace
-
-QRect DialogUnitsToPixels(int x, int y, int width, int height) {
-    const int left = HorizontalPixels(x);
-    const int top = VerticalPixels(y);
-    return QRect(left, top, HorizontalPixels(x + width) - left, VerticalPixels(y + height) - top);
+int ScaledEdge(int edge, float factor) {
+    return static_cast<int>(static_cast<float>(edge) * factor);
 }
 
-QRect DialogItemPixels(const DialogItem& item) {
+}  // namespace
+
+PixelRect DialogUnitsToPixels(int x, int y, int width, int height) {
+    return PixelRect{HorizontalPixels(x), VerticalPixels(y), HorizontalPixels(x + width),
+                     VerticalPixels(y + height)};
+}
+
+PixelRect DialogItemPixels(const DialogItem& item) {
     return DialogUnitsToPixels(item.x, item.y, item.width, item.height);
+}
+
+PixelRect ScaleLayoutRect(const PixelRect& rect, int fromWidth, int fromHeight, int toWidth,
+                          int toHeight) {
+    const float sx = static_cast<float>(toWidth) / static_cast<float>(fromWidth);
+    const float sy = static_cast<float>(toHeight) / static_cast<float>(fromHeight);
+    return PixelRect{ScaledEdge(rect.left, sx), ScaledEdge(rect.top, sy),
+                     ScaledEdge(rect.right, sx), ScaledEdge(rect.bottom, sy)};
 }

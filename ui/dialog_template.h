@@ -1,8 +1,23 @@
 #pragma once
-// The main window's template: its size and its three controls in dialog units, as the window is
-// laid out before its first layout pass, and the conversion of dialog units to pixels.
+// The main window's template (dialog 102): its size and its three controls in dialog units, the
+// conversion of dialog units to pixels, and the rule by which a layout pass rescales a control.
+// Both windows lay themselves out by it: the Qt window from these numbers, the Win32 window from
+// the same template compiled into its resources.
 
-#include <QRect>
+// A rectangle in pixels; the right and bottom edges are exclusive.
+struct PixelRect {
+    int left;
+    int top;
+    int right;
+    int bottom;
+
+    int width() const { return right - left; }
+    int height() const { return bottom - top; }
+    bool operator==(const PixelRect& other) const {
+        return left == other.left && top == other.top && right == other.right &&
+               bottom == other.bottom;
+    }
+};
 
 // One control of the template: its id and its rectangle in dialog units.
 struct DialogItem {
@@ -24,12 +39,19 @@ inline constexpr DialogItem kPercentLabelItem{1009, 478, 298, 37, 23};
 
 // The pixel size of the template font's average character ("MS Shell Dlg" at 9 points on a
 // 96 dpi screen): a dialog unit is a quarter of its width and an eighth of its height. The final
-// layout does not depend on it (see CZorvDownloaderDlg::ScaleChildControls), only the start.
+// layout does not depend on it (see ScaleLayoutRect), only the start.
 inline constexpr int kDialogBaseUnitX = 7;
 inline constexpr int kDialogBaseUnitY = 15;
 
-// A rectangle in dialog units converted to pixels, each edge rounded to the nearest pixel.
-QRect DialogUnitsToPixels(int x, int y, int width, int height);
+// A rectangle in dialog units converted to pixels with the base units above, each edge rounded
+// to the nearest pixel.
+PixelRect DialogUnitsToPixels(int x, int y, int width, int height);
 
 // The control's template rectangle in pixels.
-QRect DialogItemPixels(const DialogItem& item);
+PixelRect DialogItemPixels(const DialogItem& item);
+
+// One control's rectangle after a layout pass from a window of fromWidth x fromHeight to one of
+// toWidth x toHeight: each edge times the ratio of the sizes, in single precision, truncated
+// toward zero. The `from` sizes must not be 0.
+PixelRect ScaleLayoutRect(const PixelRect& rect, int fromWidth, int fromHeight, int toWidth,
+                          int toHeight);

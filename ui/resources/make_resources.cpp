@@ -4,9 +4,14 @@
 //   bar_back_133.bmp  the progress bar's empty track, 488 x 12, 24 bits
 //   bar_fore_134.bmp  the progress bar's filled track, 488 x 12, 24 bits
 //   icon_128.png      the application icon, 256 x 256 with transparency
+//   icon_128.ico      the same icon for the Windows executable: 16, 20, 24, 32, 40, 48 and 64
+//                     pixels as 32-bit bitmaps, 256 pixels as PNG
 // Run through ./generate (it builds this file against Qt and runs it off screen). Everything is
 // drawn from code, so a change of artwork is a change of this file plus a regeneration.
 
+#include <QBuffer>
+#include <QByteArray>
+#include <QFile>
 #include <QFont>
 #include <QGuiApplication>
 #include <QImage>
@@ -15,8 +20,10 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 #include <QString>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -438,6 +445,104 @@ QImage MakeIcon() {
     return icon;
 }
 
+// The sizes of the Windows icon: what the shell and the window's title bar and task bar ask for
+// at 100 % to 200 % scale, and 256 for large views.
+constexpr int kIcoSizes[] = {16, 20, 24, 32, 40, 48, 64, 256};
+// Sizes from this one up are stored as PNG, as Windows has read them since Vista.
+constexpr int kIcoPngFrom = 256;
+
+void AppendLittleEndian(QByteArray& out, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) {
+        out.append(static_cast<char>((value >> (8 * i)) & 0xFF));
+    }
+}
+
+// One image of an ICO file as a device-independent bitmap: the header with the doubled height
+// of the colour and mask planes, the colour rows (BGRA, bottom row first), then the 1-bit mask
+// rows, each padded to 4 bytes, set where the picture is fully transparent.
+QByteArray IcoBitmap(const QImage& picture) {
+    const QImage argb = picture.convertToFormat(QImage::Format_ARGB32);
+    const int size = argb.width();
+    QByteArray out;
+    AppendLittleEndian(out, 40, 4);  // BITMAPINFOHEADER
+    AppendLittleEndian(out, static_cast<uint32_t>(size), 4);
+    AppendLittleEndian(out, static_cast<uint32_t>(size * 2), 4);
+    AppendLittleEndian(out, 1, 2);   // planes
+    AppendLittleEndian(out, 32, 2);  // bits per pixel
+    for (int field = 0; field < 6; ++field) {
+        AppendLittleEndian(out, 0, 4);  // BI_RGB, no size, resolution or palette
+    }
+    for (int y = size - 1; y >= 0; --y) {
+        const auto* row = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+        for (int x = 0; x < size; ++x) {
+            AppendLittleEndian(out, row[x], 4);  // 0xAARRGGBB is B, G, R, A in memory order
+        }
+    }
+    const int maskRowBytes = ((size + 31) / 32) * 4;
+    for (int y = size - 1; y >= 0; --y) {
+        QByteArray maskRow(maskRowBytes, '\0');
+        for (int x = 0; x < size; ++x) {
+            if (qAlpha(argb.pixel(x, y)) == 0) {
+                maskRow[x / 8] = static_cast<char>(maskRow[x / 8] | (0x80 >> (x % 8)));
+            }
+        }
+        out.append(maskRow);
+    }
+    return out;
+}
+
+QByteArray IcoPng(const QImage& picture) {
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    return png;
+}
+
+// An ICO file holding `icon` at every size of kIcoSizes.
+QByteArray MakeIco(const QImage& icon) {
+    std::vector<QByteArray> images;
+    for (const int size : kIcoSizes) {
+        const QImage scaled =
+            icon.scaled(size, size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        images.push_back(size >= kIcoPngFrom ? IcoPng(scaled) : IcoBitmap(scaled));
+    }
+    constexpr int kDirectoryBytes = 6;
+    constexpr int kEntryBytes = 16;
+    QByteArray out;
+    AppendLittleEndian(out, 0, 2);  // reserved
+    AppendLittleEndian(out, 1, 2);  // an icon, not a cursor
+    AppendLittleEndian(out, static_cast<uint32_t>(images.size()), 2);
+    uint32_t offset = kDirectoryBytes + kEntryBytes * static_cast<uint32_t>(images.size());
+    for (size_t i = 0; i < images.size(); ++i) {
+        const int size = kIcoSizes[i];
+        AppendLittleEndian(out, size >= 256 ? 0 : static_cast<uint32_t>(size), 1);  // 0 is 256
+        AppendLittleEndian(out, size >= 256 ? 0 : static_cast<uint32_t>(size), 1);
+        AppendLittleEndian(out, 0, 1);   // no palette
+        AppendLittleEndian(out, 0, 1);   // reserved
+        AppendLittleEndian(out, 1, 2);   // planes
+        AppendLittleEndian(out, 32, 2);  // bits per pixel
+        AppendLittleEndian(out, static_cast<uint32_t>(images[i].size()), 4);
+        AppendLittleEndian(out, offset, 4);
+        offset += static_cast<uint32_t>(images[i].size());
+    }
+    for (const QByteArray& image : images) {
+        out.append(image);
+    }
+    return out;
+}
+
+bool SaveBytes(const QByteArray& bytes, const QString& folder, const char* name) {
+    const QString path = folder + "/" + name;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+        std::fprintf(stderr, "make_resources: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("wrote %s (%lld bytes)\n", qPrintable(path), static_cast<long long>(bytes.size()));
+    return true;
+}
+
 bool Save(const QImage& image, const QString& folder, const char* name, const char* format) {
     const QString path = folder + "/" + name;
     if (!image.save(path, format)) {
@@ -461,6 +566,7 @@ int main(int argc, char** argv) {
                     Save(MakeMask(), folder, "mask_132.bmp", "BMP") &&
                     Save(MakeBarBack(), folder, "bar_back_133.bmp", "BMP") &&
                     Save(MakeBarFore(), folder, "bar_fore_134.bmp", "BMP") &&
-                    Save(MakeIcon(), folder, "icon_128.png", "PNG");
+                    Save(MakeIcon(), folder, "icon_128.png", "PNG") &&
+                    SaveBytes(MakeIco(MakeIcon()), folder, "icon_128.ico");
     return ok ? EXIT_SUCCESS : EXIT_FAILURE;
 }

@@ -13,7 +13,7 @@
 
 #include "app/flow_driver.h"
 #include "app/flow_view.h"
-#include "ui/bmp_prog_ctrl.h"
+#include "ui/qt/bmp_prog_ctrl.h"
 
 class CZorvDownloaderDlg : public QDialog, public FlowView {
 public:

@@ -14,9 +14,9 @@
 #include <string>
 #include <thread>
 
-#include "tests/ui/scripted_flow.h"
-#include "tests/ui/ui_test_support.h"
-#include "ui/zorv_downloader_dlg.h"
+#include "tests/ui/qt/scripted_flow.h"
+#include "tests/ui/qt/ui_test_support.h"
+#include "ui/qt/zorv_downloader_dlg.h"
 
 namespace {
 

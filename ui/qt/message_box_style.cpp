@@ -1,9 +1,10 @@
-#include "ui/message_box_style.h"
+#include "ui/qt/message_box_style.h"
 
 #include <QAbstractButton>
 #include <QString>
 
 #include "app/flow_view.h"
+#include "ui/window_texts.h"
 
 namespace {
 
@@ -13,11 +14,6 @@ constexpr unsigned kButtonBits = 0x0F;
 constexpr unsigned kIconBits = 0xF0;
 constexpr unsigned kIconQuestion = 0x20;
 constexpr unsigned kIconInformation = 0x40;
-
-// The buttons speak the launcher's language, as on a Chinese Windows system, whatever
-// translations the host's Qt has installed.
-constexpr wchar_t kOkText[] = L"确定";
-constexpr wchar_t kCancelText[] = L"取消";
 
 }  // namespace
 
@@ -48,6 +44,8 @@ int ShowFlowMessageBox(QWidget* owner, const std::wstring& text, const std::wstr
     QMessageBox box(MessageBoxIcon(flags), QString::fromStdWString(caption),
                     QString::fromStdWString(text), MessageBoxButtons(flags), owner);
     box.setDefaultButton(QMessageBox::Ok);
+    // The buttons speak the launcher's language, as on a Chinese Windows system, whatever
+    // translations the host's Qt has installed.
     box.button(QMessageBox::Ok)->setText(QString::fromWCharArray(kOkText));
     if (QAbstractButton* cancel = box.button(QMessageBox::Cancel)) {
         cancel->setText(QString::fromWCharArray(kCancelText));

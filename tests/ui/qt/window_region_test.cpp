@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "ui/resource_ids.h"
-#include "ui/window_region.h"
+#include "ui/qt/resource_paths.h"
+#include "ui/qt/window_region.h"
 
 namespace {
 
@@ -69,7 +69,7 @@ TEST(UiWindowRegion, AllBlackMaskGivesAnEmptyRegion) {
 }
 
 TEST(UiWindowRegion, LauncherMaskCutsAShapedWindow) {
-    const QImage mask(kMaskBitmap);
+    const QImage mask(BitmapResource(IDB_MASK));
     ASSERT_EQ(mask.size(), QSize(980, 650));
     const QRegion region = RegionFromMask(mask);
 

@@ -1,4 +1,4 @@
-#include "ui/zorv_downloader_dlg.h"
+#include "ui/qt/zorv_downloader_dlg.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -16,9 +16,10 @@
 #include "platform/show_request.h"
 #include "ui/dialog_template.h"
 #include "ui/launcher_tips.h"
-#include "ui/message_box_style.h"
-#include "ui/resource_ids.h"
-#include "ui/window_region.h"
+#include "ui/qt/message_box_style.h"
+#include "ui/qt/resource_paths.h"
+#include "ui/qt/window_region.h"
+#include "ui/window_texts.h"
 
 namespace {
 
@@ -28,27 +29,16 @@ namespace {
 constexpr Qt::WindowFlags kWindowFlags =
     Qt::Window | Qt::FramelessWindowHint | Qt::WindowMinimizeButtonHint;
 
-// Period of the timer that steps the flow.
-constexpr int kTickIntervalMs = 200;
-
-// The font of the status line and the percentage label; where it is not installed the system
-// substitutes a matching font with Chinese glyphs.
-constexpr char kTextFontFamily[] = "Microsoft YaHei";
-constexpr int kTextFontPoints = 14;
-
-// The range the bar works in: percentages.
-constexpr int kProgressLower = 0;
-constexpr int kProgressUpper = 100;
-
-constexpr wchar_t kZeroPercentText[] = L" 0%";
-constexpr char kPercentTemplateText[] = "0";
-
 // To Qt an empty mask region means "no mask". A mask holding one pixel outside the window keeps
 // the whole window hidden instead, as a mask without a non-black pixel asks.
 const QRect kOutsideTheWindow(-1, -1, 1, 1);
 
 QFont TextFont() {
-    return QFont(QString::fromLatin1(kTextFontFamily), kTextFontPoints);
+    return QFont(QString::fromWCharArray(kTextFontFamily), kTextFontPoints);
+}
+
+QRect ToQRect(const PixelRect& r) {
+    return QRect(r.left, r.top, r.width(), r.height());
 }
 
 // Static text of the window: no mouse input (clicks reach the window and drag it), white
@@ -67,20 +57,21 @@ void StyleTextControl(QLabel& label) {
 CZorvDownloaderDlg::CZorvDownloaderDlg(FlowDriver& flow)
     : QDialog(nullptr, kWindowFlags),
       m_flow(flow),
-      m_face(QString::fromLatin1(kFaceBitmap)),
+      m_face(BitmapResource(IDB_FACE)),
       m_tips(LauncherTips()),
       m_statusFont(TextFont()),
       m_percentFont(TextFont()),
-      m_percentLabel(QString::fromLatin1(kPercentTemplateText), this),
+      m_percentLabel(QString::fromWCharArray(kPercentTemplateText), this),
       m_progress(this),
       m_statusLine(this) {
     setWindowTitle(QString());
-    setWindowIcon(QIcon(QString::fromLatin1(kIconResource)));
+    setWindowIcon(QIcon(IconResource()));
 
-    resize(DialogUnitsToPixels(0, 0, kTemplateWidthDu, kTemplateHeightDu).size());
-    m_statusLine.setGeometry(DialogItemPixels(kStatusLineItem));
-    m_progress.setGeometry(DialogItemPixels(kProgressItem));
-    m_percentLabel.setGeometry(DialogItemPixels(kPercentLabelItem));
+    const PixelRect templateRect = DialogUnitsToPixels(0, 0, kTemplateWidthDu, kTemplateHeightDu);
+    resize(templateRect.width(), templateRect.height());
+    m_statusLine.setGeometry(ToQRect(DialogItemPixels(kStatusLineItem)));
+    m_progress.setGeometry(ToQRect(DialogItemPixels(kProgressItem)));
+    m_percentLabel.setGeometry(ToQRect(DialogItemPixels(kPercentLabelItem)));
     m_statusLine.setObjectName(QStringLiteral("m_statusLine"));
     m_progress.setObjectName(QStringLiteral("m_progress"));
     m_percentLabel.setObjectName(QStringLiteral("m_percentLabel"));
@@ -110,14 +101,14 @@ void CZorvDownloaderDlg::OnInitDialog() {
         ScaleChildControls();
     }
 
-    m_progress.SetBitmaps(QImage(QString::fromLatin1(kBarBackBitmap)),
-                          QImage(QString::fromLatin1(kBarForeBitmap)));
+    m_progress.SetBitmaps(QImage(BitmapResource(IDB_BAR_BACK)),
+                          QImage(BitmapResource(IDB_BAR_FORE)));
     m_progress.SetRange(kProgressLower, kProgressUpper);
     m_statusLine.setFont(m_statusFont);
     m_percentLabel.setFont(m_percentFont);
 
     // Second pass: the shape, and the mask's size for the window.
-    ApplyWindowRegion(QImage(QString::fromLatin1(kMaskBitmap)));
+    ApplyWindowRegion(QImage(BitmapResource(IDB_MASK)));
 
     m_flow.Start(*this);
     m_timerId = startTimer(kTickIntervalMs);
@@ -142,21 +133,14 @@ void CZorvDownloaderDlg::ScaleChildControls() {
     const int width = this->width();
     const int height = this->height();
     if (m_clientWidth > 0 && m_clientHeight > 0) {
-        const float sx = static_cast<float>(width) / static_cast<float>(m_clientWidth);
-        const float sy = static_cast<float>(height) / static_cast<float>(m_clientHeight);
-        const auto scale = [](int edge, float factor) {
-            return static_cast<int>(static_cast<float>(edge) * factor);
-        };
         for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
             if (child->isWindow()) {
                 continue;  // an open message box is not a control
             }
             const QRect r = child->geometry();
-            const int left = scale(r.x(), sx);
-            const int top = scale(r.y(), sy);
-            const int right = scale(r.x() + r.width(), sx);  // exclusive edges
-            const int bottom = scale(r.y() + r.height(), sy);
-            child->setGeometry(left, top, right - left, bottom - top);
+            const PixelRect edges{r.x(), r.y(), r.x() + r.width(), r.y() + r.height()};
+            child->setGeometry(
+                ToQRect(ScaleLayoutRect(edges, m_clientWidth, m_clientHeight, width, height)));
         }
     }
     m_clientWidth = width;

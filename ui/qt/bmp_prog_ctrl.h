@@ -6,6 +6,8 @@
 #include <QRect>
 #include <QWidget>
 
+#include "ui/bar_rule.h"
+
 class CBmpProgCtrl : public QWidget {
 public:
     explicit CBmpProgCtrl(QWidget* parent = nullptr);
@@ -15,7 +17,7 @@ public:
     void SetBitmaps(const QImage& back, const QImage& fore);
 
     // Sets the range; `lower` must differ from `upper`. The bar starts with 1..100.
-    void SetRange(int lower, int upper);
+    void SetRange(int lower, int upper) { m_rule.SetRange(lower, upper); }
 
     // Stores `value` as the position when lower <= value <= upper and leaves the position as it
     // was otherwise; in both cases then steps once (StepIt). So with the range 0..100 a value v
@@ -30,7 +32,7 @@ public:
     // Back to position 0 without a step, and the whole bar repainted.
     void Reset();
 
-    int GetPos() const { return m_pos; }
+    int GetPos() const { return m_rule.pos(); }
 
 protected:
     // Draws the empty track at (0, 0) and the left (int)(fore width x fraction) columns of the
@@ -38,12 +40,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    int m_lower = 1;
-    int m_upper = 100;
-    int m_step = 1;
-    int m_pos = 0;
-    float m_ratio = 0.0f;  // fill fraction of the last paint
-    QRect m_clientRect;    // client area at the last paint
+    BarRule m_rule;      // range, position, step and the fill fraction of the last paint
+    QRect m_clientRect;  // client area at the last paint
     QImage m_bmpBack;
     QImage m_bmpFore;
 };

@@ -6,8 +6,8 @@
 #include <QApplication>
 #include <QCoreApplication>
 
-#include "tests/ui/scripted_flow.h"
-#include "ui/qt_ui_hooks.h"
+#include "tests/ui/qt/scripted_flow.h"
+#include "ui/main_window_hooks.h"
 
 namespace {
 
@@ -16,7 +16,7 @@ TEST(UiQtHooks, StartRunTheWindowAroundTheFlowAndStop) {
     char name[] = "tolbe-launcher";
     char* argv[] = {name, nullptr};
     int argc = 1;
-    const UiHooks hooks = MakeQtUiHooks(argc, argv);
+    const UiHooks hooks = MakeMainWindowHooks(argc, argv);
 
     // Twice, as nothing stops a caller from starting the graphics again after a stop.
     for (int round = 0; round < 2; ++round) {

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/ui/scripted_flow.h"
-#include "ui/zorv_downloader_dlg.h"
+#include "tests/ui/qt/scripted_flow.h"
+#include "ui/qt/zorv_downloader_dlg.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ui/bmp_prog_ctrl.h"
+#include "ui/qt/bmp_prog_ctrl.h"
 
 #include <QPainter>
 
@@ -19,15 +19,8 @@ void CBmpProgCtrl::SetBitmaps(const QImage& back, const QImage& fore) {
     update();
 }
 
-void CBmpProgCtrl::SetRange(int lower, int upper) {
-    m_lower = lower;
-    m_upper = upper;
-}
-
 void CBmpProgCtrl::SetPos(int value) {
-    if (m_lower <= value && value <= m_upper) {
-        m_pos = value;
-    }
+    m_rule.Store(value);
     StepIt();
 }
 
@@ -35,30 +28,26 @@ int CBmpProgCtrl::StepIt() {
     // The fill only grows between resets, so only the part right of its last painted end can
     // change.
     QRect strip = m_clientRect;
-    strip.setLeft(static_cast<int>(static_cast<float>(m_clientRect.width()) * m_ratio));
-    m_pos += m_step;
-    const bool capped = m_pos > m_upper;
-    if (capped) {
-        m_pos = m_upper;
-    }
+    strip.setLeft(m_rule.LastFillEnd(m_clientRect.width()));
+    const bool withinRange = m_rule.Advance();
     update(strip);
-    return capped ? 0 : 1;
+    return withinRange ? 1 : 0;
 }
 
 void CBmpProgCtrl::Reset() {
-    m_pos = 0;
+    m_rule.Reset();
     update();
 }
 
 void CBmpProgCtrl::paintEvent(QPaintEvent*) {
-    m_ratio = static_cast<float>(m_pos) / static_cast<float>(m_upper - m_lower);
+    m_rule.TakePaintRatio();
     m_clientRect = rect();
 
     QPainter painter(this);
     if (!m_bmpBack.isNull()) {
         painter.drawImage(QPoint(0, 0), m_bmpBack);
     }
-    const int fillWidth = static_cast<int>(static_cast<float>(m_bmpFore.width()) * m_ratio);
+    const int fillWidth = m_rule.FillColumns(m_bmpFore.width());
     if (!m_bmpFore.isNull() && fillWidth > 0) {
         painter.drawImage(kFillOffset, m_bmpFore, QRect(0, 0, fillWidth, m_bmpFore.height()));
     }

@@ -1,11 +1,14 @@
-#include "ui/qt_ui_hooks.h"
+// The Qt side of the application object's hooks: the QApplication is made by startGraphics
+// and destroyed by stopGraphics; the window ends only through the flow (EndDialog), never
+// because its last window closed.
 
 #include <QApplication>
 #include <memory>
 
-#include "ui/zorv_downloader_dlg.h"
+#include "ui/main_window_hooks.h"
+#include "ui/qt/zorv_downloader_dlg.h"
 
-UiHooks MakeQtUiHooks(int& argc, char** argv) {
+UiHooks MakeMainWindowHooks(int& argc, char** argv) {
     // Shared by the start and stop hooks, which may be copied around.
     auto application = std::make_shared<std::unique_ptr<QApplication>>();
     int* argcHeld = &argc;

@@ -6,14 +6,15 @@
 #include <QLabel>
 #include <QTest>
 #include <QWindow>
+#include <algorithm>
 #include <cmath>
 
-#include "tests/ui/scripted_flow.h"
-#include "tests/ui/ui_test_support.h"
+#include "tests/ui/qt/scripted_flow.h"
+#include "tests/ui/qt/ui_test_support.h"
 #include "ui/dialog_template.h"
-#include "ui/resource_ids.h"
-#include "ui/window_region.h"
-#include "ui/zorv_downloader_dlg.h"
+#include "ui/qt/resource_paths.h"
+#include "ui/qt/window_region.h"
+#include "ui/qt/zorv_downloader_dlg.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ TEST_F(UiMainWindow, InitialisationPlacesShapesAndStartsTheFlow) {
     EXPECT_EQ(flow.ticks, 0) << "no tick before the loop runs";
     EXPECT_EQ(statusAtStart, L"正在请求数据") << "the controls are ready when the flow starts";
     EXPECT_EQ(window.geometry(), QRect(0, 0, 980, 650));
-    EXPECT_EQ(VisibleRegion(window), RegionFromMask(QImage(kMaskBitmap)));
+    EXPECT_EQ(VisibleRegion(window), RegionFromMask(QImage(BitmapResource(IDB_MASK))));
     EXPECT_TRUE(window.windowFlags() & Qt::FramelessWindowHint);
     EXPECT_EQ(window.windowType(), Qt::Window) << "a window of its own, with a taskbar entry";
     EXPECT_FALSE(window.windowIcon().pixmap(32, 32).isNull()) << "icon 128 loads";
@@ -92,7 +93,7 @@ TEST_F(UiMainWindow, ControlsEndAtTheirTemplateRectanglesScaledToTheWindow) {
 TEST_F(UiMainWindow, FaceShowsUnscaledAndTheTextsDrawWhiteAndCentred) {
     window.OnInitDialog();
     window.SetStatusText(L"小提示：本游戏目前不支持XP系统");
-    const QImage face = QImage(kFaceBitmap).convertToFormat(QImage::Format_RGB32);
+    const QImage face = QImage(BitmapResource(IDB_FACE)).convertToFormat(QImage::Format_RGB32);
     const QImage shot = Grab(window);
 
     for (const QPoint p :
@@ -126,19 +127,35 @@ TEST_F(UiMainWindow, FaceShowsUnscaledAndTheTextsDrawWhiteAndCentred) {
     }
 }
 
-TEST_F(UiMainWindow, BarFillIsPaintedOnTheWindow) {
+TEST_F(UiMainWindow, BarFillIsPaintedOnTheWindowAtSeveralPositions) {
     window.OnInitDialog();
-    window.SetProgressPos(42);
-    const QImage shot = Grab(window);
-    const QImage fore = QImage(kBarForeBitmap).convertToFormat(QImage::Format_RGB32);
+    const QImage fore = QImage(BitmapResource(IDB_BAR_FORE)).convertToFormat(QImage::Format_RGB32);
     const QRect bar = Bar().geometry();
-    // Row 3 of the fill strip, drawn at (2, 2) inside the bar.
-    const int y = bar.y() + 2 + 3;
-    int columns = 0;
-    while (shot.pixel(bar.x() + 2 + columns, y) == fore.pixel(columns, 3)) {
-        ++columns;
+    // Row 3 of the fill strip, drawn at (2, 2) inside the bar, compared from the left.
+    const auto paintedColumns = [&] {
+        const QImage shot = Grab(window);
+        const int y = bar.y() + 2 + 3;
+        int columns = 0;
+        while (2 + columns < bar.width() && columns < fore.width() &&
+               shot.pixel(bar.x() + 2 + columns, y) == fore.pixel(columns, 3)) {
+            ++columns;
+        }
+        return columns;
+    };
+    // The fill is drawn at its own size and cut by the bar's right edge.
+    const int visible = bar.width() - 2;
+    struct Case {
+        int value;
+        int columns;
+    };
+    const Case cases[] = {{0, 4}, {7, 39}, {42, 209}, {99, std::min(488, visible)}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        window.ResetProgressDisplay();
+        EXPECT_EQ(paintedColumns(), 0) << "the reset clears the fill";
+        window.SetProgressPos(c.value);
+        EXPECT_EQ(paintedColumns(), c.columns);
     }
-    EXPECT_EQ(columns, 209);
 }
 
 TEST_F(UiMainWindow, StatusLineIsWrittenOnlyWhenItsTextChanges) {

@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "tests/ui/ui_test_support.h"
-#include "ui/bmp_prog_ctrl.h"
+#include "tests/ui/qt/ui_test_support.h"
+#include "ui/qt/bmp_prog_ctrl.h"
 
 namespace {
 
