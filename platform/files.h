@@ -36,7 +36,8 @@ bool ReplaceFile(std::string_view windowsPath, std::string_view bytes);
 bool ReplaceHostFile(const std::string& hostPath, std::string_view bytes);
 
 // Writes `bytes` into a new file that only its owner may read and write (mode 0600 on POSIX,
-// whatever the umask), for secrets such as a signing key: nothing may be at the path yet, a
+// whatever the umask; on Windows the process's user owns it, and its protected DACL grants that
+// user alone), for secrets such as a signing key: nothing may be at the path yet, a
 // link included, which is never followed, so an existing file is never overwritten (errno
 // EEXIST). The bytes are flushed to disk before it returns. False when anything fails; a file
 // this call made is then removed again, and errno tells the cause.
