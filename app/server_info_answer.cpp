@@ -56,6 +56,9 @@ const char* TransportFault(const WebNetRequest& request) {
     if (request.responseTooLarge) {
         return "the body is larger than such a file can be";
     }
+    if (request.proxyRefused) {
+        return kProxyRefusedText;
+    }
     if (request.timedOut) {
         return "no complete answer within the deadline (a silent or trickling notice server)";
     }

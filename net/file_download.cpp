@@ -10,6 +10,7 @@
 #include "net/partial_download.h"
 #include "net/request_performer.h"
 #include "net/transfer_policy.h"
+#include "platform/debug_output.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -154,6 +155,12 @@ public:
         long waitMs = m_download.m_firstResumeWaitMs;
         for (;;) {
             const CURLcode result = Perform();
+            if (ProxyRefusedCredentials(m_easy.get(), result)) {
+                // The server was never reached: bytes on disk are as good as they were.
+                platform::DebugOutput(m_url + ": " + kProxyRefusedText + "\r\n");
+                std::snprintf(m_error, sizeof m_error, "%s", kProxyRefusedText);
+                return NetworkFailure(CURLE_COULDNT_CONNECT, Resumable() && RecordProgress());
+            }
             if (m_answer == Answer::Refused || m_writeFailed) {
                 // Bytes that could not be followed for lack of room stay for a later run, once
                 // the player has made room; anything else refused leaves nothing.

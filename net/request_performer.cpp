@@ -74,6 +74,7 @@ void PerformRequest(WebNetRequest& request) {
     request.status = 0;
     request.responseTooLarge = false;
     request.timedOut = false;
+    request.proxyRefused = false;
     request.PrepareUrl();
     if (!request.UrlWithinLimit() || !IsKnownKind(request.kind)) {
         return;
@@ -106,7 +107,8 @@ void PerformRequest(WebNetRequest& request) {
     if (curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status) == CURLE_OK) {
         request.status = status;
     }
-    request.completed = result == CURLE_OK;
+    request.proxyRefused = ProxyRefusedCredentials(easy.get(), result);
+    request.completed = result == CURLE_OK && !request.proxyRefused;
     if (result == CURLE_FILESIZE_EXCEEDED) {
         request.responseTooLarge = true;
     }

@@ -7,6 +7,10 @@
 
 struct WebNetRequest;
 
+// What a request or download that a proxy stopped for want of credentials reports.
+inline constexpr char kProxyRefusedText[] =
+    "the proxy refused the player's Windows credentials (HTTP 407 Proxy Authentication Required)";
+
 // Completion function of a request. Runs on the thread that calls WebNet::DispatchFinished;
 // the request (and its response) is destroyed as soon as it returns. Its result is ignored.
 using WebNetCallback = bool (*)(WebNetRequest* request);
@@ -40,6 +44,7 @@ struct WebNetRequest {
     size_t maxResponseBytes = 0;
     bool responseTooLarge = false;  // set when maxResponseBytes ended the exchange
     bool timedOut = false;          // set when deadlineMs ended the exchange
+    bool proxyRefused = false;      // a proxy wanted credentials it did not get or accept
 
     // Makes the URL and body ready to send: EncodeParams (except for PostJson), then for a Get
     // with a non-empty body appends "?" and the body to `url`. UrlWithinLimit tells afterwards

@@ -49,6 +49,7 @@ HostFacts FactsFromProfile(const SandboxProfile& profile, const std::string& pro
     facts.drives = profile.drives;
     facts.hosts = profile.hosts;
     facts.desktop = profile.desktop;
+    facts.hostProxy = profile.hostProxy;
     return facts;
 }
 

@@ -23,6 +23,7 @@ struct HostFacts {
     std::vector<DriveFacts> drives;  // ordered by letter
     std::vector<HostRedirect> hosts;
     std::optional<std::string> desktop;  // host folder for desktop shortcuts, when given
+    bool hostProxy = false;              // a sandbox whose requests take the host's proxy settings
 };
 
 // Takes the facts from the environment: the profile named by TOLBE_SANDBOX, else the mount

@@ -110,8 +110,11 @@ private:
             ParseHost(words);
         } else if (words[0] == "desktop") {
             ParseDesktop(words);
+        } else if (words[0] == "proxy") {
+            ParseProxy(words);
         } else {
-            Fail("unknown fact '" + std::string(words[0]) + "' (expected drive, host or desktop)");
+            Fail("unknown fact '" + std::string(words[0]) +
+                 "' (expected drive, host, desktop or proxy)");
         }
     }
 
@@ -193,6 +196,14 @@ private:
             }
         }
         m_result.profile.hosts.push_back(std::move(redirect));
+    }
+
+    void ParseProxy(const std::vector<std::string_view>& words) {
+        if (words.size() != 2 || words[1] != "host") {
+            Fail("a proxy line is: proxy host");
+            return;
+        }
+        m_result.profile.hostProxy = true;
     }
 
     void ParseDesktop(const std::vector<std::string_view>& words) {

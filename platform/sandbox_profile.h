@@ -8,6 +8,7 @@
 //   drive E: /tmp/sb/e fixed usb noquery free=fail
 //   host notice.tolbe.example:80 127.0.0.1:39123  connect to the right side instead
 //   desktop /tmp/sb/desktop
+//   proxy host                                    requests take the host's own proxy settings
 //
 // Types: fixed, removable, remote, cdrom, ramdisk, unknown. Options: usb, noquery, free=N,
 // free=fail. Host paths are absolute and hold no blanks; on Windows they are in Windows form
@@ -38,6 +39,9 @@ struct SandboxProfile {
     std::vector<DriveFacts> drives;  // ordered by letter
     std::vector<HostRedirect> hosts;
     std::optional<std::string> desktop;
+    // Requests go through the proxy the host's settings name (the environment's variables on
+    // POSIX, the player's settings on Windows); without the line a sandbox uses no proxy.
+    bool hostProxy = false;
 };
 
 struct SandboxProfileParse {

@@ -10,6 +10,7 @@
 #include "config/config_store.h"
 #include "tests/e2e/desktop_entry.h"
 #include "tests/e2e/launcher_sandbox.h"
+#include "tests/net/loopback_proxy.h"
 
 namespace tolbe_test {
 namespace {
@@ -165,6 +166,28 @@ TEST(E2eInstallRuns, TwoLaunchersStartedTogetherInstallOnce) {
     ASSERT_TRUE(box.WaitForGameStarts(dir, 2)) << box.Output();
     EXPECT_EQ(CountOf(box.Output(), kSecondLauncherNote), 1u) << box.Output();
     EXPECT_EQ(box.site.Requests(NoticePath()), 2);
+    EXPECT_EQ(box.site.Requests(kArchivePath), 1);
+}
+
+// A player behind a proxy: the servers' names resolve nowhere, the proxy the environment names
+// reaches them, and the whole installation travels through it.
+TEST(E2eInstallRuns, FirstInstallationThroughTheEnvironmentsProxy) {
+    LauncherSandbox box;
+    box.PublishClient("1.0");
+    LoopbackProxy proxy(box.site.port());
+    box.ReachServersThrough(proxy.Url());
+    const std::string setup = box.PlaceLauncher(R"(D:\Downloads\TolbeSetup)", zorv_VersionCheck());
+
+    auto run = box.StartLauncher(setup);
+    ASSERT_EQ(run->WaitForExit(kRunTimeout), 0) << box.Output();
+
+    const std::string dir = box.Host(R"(E:\Tolbe)");
+    ASSERT_TRUE(box.WaitForGameStarts(dir, 1)) << box.Output();
+    EXPECT_EQ(LauncherSandbox::Tree(dir), kInstalledFiles);
+    EXPECT_EQ(ReadHostFile(dir + "/data/maps/north.txt"), "north map, client 1.0\n");
+    EXPECT_EQ(proxy.Requests(),
+              (Files{TOLBE_E2E_NOTICE_URL, box.ServerRecord("1.0").download_url()}));
+    EXPECT_EQ(box.site.Requests(NoticePath()), 1);
     EXPECT_EQ(box.site.Requests(kArchivePath), 1);
 }
 

@@ -117,6 +117,18 @@ void LauncherSandbox::RouteHost(const std::string& host, int loopbackPort) {
                                  " 127.0.0.1:" + std::to_string(loopbackPort) + "\n");
 }
 
+void LauncherSandbox::ReachServersThrough(const std::string& proxyUrl) {
+    std::istringstream lines(ReadHostFile(m_profile));
+    std::string profile;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.compare(0, 5, "host ") != 0) {
+            profile += line + "\n";
+        }
+    }
+    WriteHostFile(m_profile, profile + "proxy host\n");
+    m_proxy = proxyUrl;
+}
+
 void LauncherSandbox::PublishRecord(const std::string& version) {
     site.Serve(NoticePath(), 200, RecordToText(ServerRecord(version)));
 }
@@ -162,6 +174,15 @@ std::unique_ptr<ChildProcess> LauncherSandbox::StartLauncher(
     // No session bus: the launcher stays away from the desktop session of whoever runs the
     // tests, and the bus library never tries to start one (a failed start leaks memory).
     options.environment["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=" + temp.Join("runtime/no-bus");
+    // The test's own proxy variables never reach the launcher; the sandbox's proxy, when set,
+    // is the only one.
+    for (const char* variable : {"http_proxy", "HTTPS_PROXY", "https_proxy", "ALL_PROXY",
+                                 "all_proxy", "NO_PROXY", "no_proxy"}) {
+        options.environment[variable] = std::nullopt;
+    }
+    if (!m_proxy.empty()) {
+        options.environment["http_proxy"] = m_proxy;
+    }
     return std::make_unique<ChildProcess>(options);
 }
 

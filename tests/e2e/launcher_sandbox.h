@@ -48,6 +48,10 @@ public:
     // read by the launchers started afterwards).
     void RouteHost(const std::string& host, int loopbackPort);
 
+    // The launchers started from now on reach the servers only through the proxy at proxyUrl,
+    // which their http_proxy variable names: the profile's host lines give way to "proxy host".
+    void ReachServersThrough(const std::string& proxyUrl);
+
     // Publishes only the record of client `version`; the archive stays as it is.
     void PublishRecord(const std::string& version);
 
@@ -90,6 +94,7 @@ public:
 private:
     std::string m_profile;
     std::string m_output;
+    std::string m_proxy;  // the http_proxy of the launchers, when set
 };
 
 // The path of vaskpc.txt on the site: that of the notice address built into the launcher.

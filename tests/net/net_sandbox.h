@@ -54,6 +54,12 @@ public:
         platform::SetHostFacts(m_facts);
     }
 
+    // Requests take the host's own proxy settings from now on (the sandbox's "proxy host").
+    void UseHostProxy() {
+        m_facts.hostProxy = true;
+        platform::SetHostFacts(m_facts);
+    }
+
     // Drive D: reports this many free bytes from now on.
     void SetFreeBytes(uint64_t bytes) {
         m_facts.drives[0].freeBytes = bytes;

@@ -22,9 +22,11 @@ TEST(SandboxProfile, ReadsEveryKindOfLine) {
         "drive H: /mnt/h cdrom\n"
         "host notice.tolbe.example:80 127.0.0.1:39123\n"
         "host cdn.example:443 [::1]:8443\n"
-        "desktop /tmp/sb/desktop\n",
+        "desktop /tmp/sb/desktop\n"
+        "proxy host\n",
         "p.txt");
     ASSERT_EQ(parse.error, "");
+    EXPECT_TRUE(parse.profile.hostProxy);
     const auto& drives = parse.profile.drives;
     ASSERT_EQ(drives.size(), 5u);
     EXPECT_EQ(drives[0].letter, 'D');  // ordered by letter, upper case
@@ -71,6 +73,8 @@ TEST(SandboxProfile, MalformedLinesNameFileAndLine) {
         {"desktop", "p.txt:1: a desktop line is"},
         {"desktop ~/Desktop", "p.txt:1: desktop folder '~/Desktop'"},
         {"desktop /a\ndesktop /b", "p.txt:2: the desktop is declared twice"},
+        {"proxy", "p.txt:1: a proxy line is: proxy host"},
+        {"proxy http://10.0.0.1:3128", "p.txt:1: a proxy line is: proxy host"},
     };
     for (const auto& c : cases) {
         const auto parse = platform::ParseSandboxProfile(c.text, "p.txt");
@@ -95,7 +99,7 @@ TEST(SandboxProfile, EnvironmentVariableSelectsTheProfile) {
     // A malformed profile leaves no drive at all, so nothing on the host is touched.
     ::setenv("TOLBE_SANDBOX", bad.c_str(), 1);
     EXPECT_EQ(platform::InitHostFacts(),
-              bad + ":2: unknown fact 'bogus' (expected drive, host or desktop)");
+              bad + ":2: unknown fact 'bogus' (expected drive, host, desktop or proxy)");
     EXPECT_TRUE(platform::Host()->drives.empty());
 
     ::setenv("TOLBE_SANDBOX", dir.Join("missing.txt").c_str(), 1);
