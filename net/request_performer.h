@@ -6,7 +6,9 @@
 // Prepares the request (PrepareUrl) and performs it with a libcurl handle of its own, then
 // records the outcome on the request: `response` holds every body byte received, `status` the
 // HTTP status of the answer (0 when none arrived), and `completed` whether the exchange ran to
-// the end of the body without a transport error. HTTP error statuses are answers like any other.
+// the end of the body without a transport error. HTTP error statuses are answers like any other,
+// but for a proxy's 407: `proxyRefused` is then set and `completed` is false, since the server
+// itself was never reached.
 // Nothing is sent for a URL beyond kMaxUrlBytes or a kind outside RequestKind.
 //
 // Limits the request may set: `deadlineMs` bounds the whole exchange (connecting, waiting and
