@@ -2,6 +2,7 @@
 // Host facts for the networking tests: drive D: over a fresh temporary folder, and host lines
 // that route connections to loopback servers. Installed for as long as the object lives.
 
+#include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -37,8 +38,7 @@ public:
         redirect.fromPort = UnusedLoopbackPort();
         redirect.toHost = "127.0.0.1";
         redirect.toPort = serverPort;
-        m_facts.hosts.push_back(redirect);
-        platform::SetHostFacts(m_facts);
+        Replace(redirect);
         return scheme + "://localhost:" + std::to_string(redirect.fromPort);
     }
 
@@ -50,8 +50,7 @@ public:
         redirect.fromPort = port;
         redirect.toHost = "127.0.0.1";
         redirect.toPort = serverPort;
-        m_facts.hosts.push_back(redirect);
-        platform::SetHostFacts(m_facts);
+        Replace(redirect);
     }
 
     // Requests take the host's own proxy settings from now on (the sandbox's "proxy host").
@@ -76,6 +75,20 @@ public:
     }
 
 private:
+    // The newest line for a name and port is the one in force: a port handed out again (Windows
+    // hands a released port out again soon) must lead to the new server, not to one gone.
+    void Replace(const platform::HostRedirect& redirect) {
+        auto& hosts = m_facts.hosts;
+        hosts.erase(std::remove_if(hosts.begin(), hosts.end(),
+                                   [&](const platform::HostRedirect& old) {
+                                       return old.fromHost == redirect.fromHost &&
+                                              old.fromPort == redirect.fromPort;
+                                   }),
+                    hosts.end());
+        hosts.push_back(redirect);
+        platform::SetHostFacts(m_facts);
+    }
+
     TempDir m_temp;
     platform::HostFacts m_facts;
 };
