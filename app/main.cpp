@@ -14,6 +14,7 @@
 int main(int argc, char** argv) {
     GOOGLE_PROTOBUF_VERIFY_VERSION;
     platform::ReportFileSizeLimitAsWriteError();
+    platform::KeepSystemErrorBoxesAway();
     // One launcher at a time: a second one ends before it reads or writes anything else (two
     // would download the same archive and start the game twice). A lock that cannot be had at
     // all does not keep the player from the game.

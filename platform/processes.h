@@ -12,7 +12,8 @@ namespace platform {
 // directory, with the launcher's environment. The program runs detached in a session of its own,
 // with no standard streams and no other descriptor of the launcher (on Windows: in a console of
 // its own, CREATE_NEW_CONSOLE, inheriting no handle; its path quoted on the command line), and
-// is not waited for.
+// is not waited for. It starts with the system's default error mode, whatever the launcher set
+// (KeepSystemErrorBoxesAway).
 // True only when the program really started: a path that maps to nothing, a missing working
 // directory, or an exec that fails (missing file, no execute permission, not a program) report
 // false, with errno telling the cause.
@@ -39,5 +40,11 @@ void StartHiddenCommand(const std::string& commandLine);
 // player told. Called once at start, before any thread. Programs started by StartProgram get
 // the default again. Nothing to do on Windows, where no such signal exists.
 void ReportFileSizeLimitAsWriteError();
+
+// Drives are probed (an empty card reader, a drive with no disc) without the system's "There is
+// no disk in the drive" box: on Windows such errors come back to the launcher as failed calls
+// (SEM_FAILCRITICALERRORS and SEM_NOOPENFILEERRORBOX added to the error mode). Called once at
+// start, before any thread. Nothing to do on POSIX, which shows no such box.
+void KeepSystemErrorBoxesAway();
 
 }  // namespace platform

@@ -109,4 +109,8 @@ void ReportFileSizeLimitAsWriteError() {
     ::signal(SIGXFSZ, SIG_IGN);
 }
 
+void KeepSystemErrorBoxesAway() {
+    // POSIX shows no box for a drive without a medium: a failed call says so by itself.
+}
+
 }  // namespace platform

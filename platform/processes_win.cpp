@@ -63,7 +63,9 @@ bool StartProgram(const std::string& exePath, const std::string& workingDir) {
     }
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    return Start(*program, std::wstring_view(), CREATE_NEW_CONSOLE, directory->c_str(), startup);
+    // The game gets the system's error boxes back: the launcher's error mode is its own.
+    return Start(*program, std::wstring_view(), CREATE_NEW_CONSOLE | CREATE_DEFAULT_ERROR_MODE,
+                 directory->c_str(), startup);
 }
 
 void StartHiddenCommand(const std::string& commandLine) {
@@ -90,6 +92,10 @@ void StartHiddenCommand(const std::string& commandLine) {
 void ReportFileSizeLimitAsWriteError() {
     // Windows has no file-size limit that ends a process: a write past the room left fails as a
     // write error by itself.
+}
+
+void KeepSystemErrorBoxesAway() {
+    ::SetErrorMode(::GetErrorMode() | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
 }
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 //   its current directory
 //   its command line
 //   "held" or "closed": whether the handle whose number TOLBE_TEST_HANDLE gives is open in it
+//   "error mode N": the error mode it started with
 //   its process id
 // then, when TOLBE_TEST_GAME_WAIT_MS is set, waits that many milliseconds before it ends.
 #include <windows.h>
@@ -45,7 +46,9 @@ int main() {
         handleState = "held";
     }
     const std::string report = Utf8(directory) + "\n" + Utf8(::GetCommandLineW()) + "\n" +
-                               handleState + "\n" + std::to_string(::GetCurrentProcessId()) + "\n";
+                               handleState + "\n" + "error mode " +
+                               std::to_string(::GetErrorMode()) + "\n" +
+                               std::to_string(::GetCurrentProcessId()) + "\n";
 
     const std::wstring file = name + L".started";
     const std::wstring temporary = file + L".tmp";

@@ -70,12 +70,21 @@ TEST(ProcessesOnWindows, GameStartsFromItsQuotedPathInItsFolderWithoutTheLaunche
     std::swprintf(number, 32, L"%llx",
                   static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(held)));
     const ScopedWideVariable handleVariable(L"TOLBE_TEST_HANDLE", number);
+    // The launcher keeps the system's error boxes away from itself, not from the game, which
+    // starts with the system's default mode, 0: every box shown. (The test process itself may
+    // run with boxes off already; the game must not inherit that either.)
+    const UINT testMode = ::GetErrorMode();
+    platform::KeepSystemErrorBoxesAway();
+    const UINT launcherMode = ::GetErrorMode();
 
     const bool started = platform::StartProgram(folder + R"(\game.exe)", folder + "\\");
     ::CloseHandle(held);
+    ::SetErrorMode(testMode);
     ASSERT_TRUE(started);
+    EXPECT_EQ(launcherMode & (SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX),
+              static_cast<UINT>(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX));
     EXPECT_EQ(WithoutProcessId(AwaitReport(folder + R"(\game.exe.started)")),
-              folder + "\n\"" + folder + "\\game.exe\"\nclosed\n");
+              folder + "\n\"" + folder + "\\game.exe\"\nclosed\nerror mode 0\n");
     EXPECT_FALSE(HostPathExists(folder + R"(\My.exe.started)"));
     EXPECT_FALSE(HostPathExists(top + R"(\My.exe.started)"));
 }
