@@ -1,5 +1,6 @@
 #include "net/file_download.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <optional>
@@ -244,13 +245,17 @@ private:
         if (!m_earlier) {
             return;
         }
-        const auto keep = static_cast<uint64_t>(m_earlier->goodBytes);
+        // A download that was whole but could not take its name goes on from its last byte: one
+        // byte asked for again, with the validator, tells that the server's file is still the
+        // one on disk.
+        const auto keep =
+            static_cast<uint64_t>(std::min(m_earlier->goodBytes, m_earlier->totalBytes - 1));
         m_file = platform::FileWriter::OpenToContinue(m_partPath, keep);
         if (!m_file || (m_check && !AddKeptBytesToCheck(keep))) {
             DropPartial();
             return;
         }
-        m_onDisk = m_earlier->goodBytes;
+        m_onDisk = static_cast<int64_t>(keep);
         m_total = m_earlier->totalBytes;
         m_validator = m_earlier->validator;
         m_acceptsRanges = m_validator.empty();  // recorded only when it could go on
@@ -399,6 +404,18 @@ private:
                RecordPartialDownload(m_savePath, {m_url, m_validator, m_total, m_onDisk});
     }
 
+    // After a failed final rename: the whole closed file is forced to the disk through a handle
+    // of its own, and only then does the record name every byte of it.
+    bool RecordWholeFile() {
+        if (m_total <= 0 || m_onDisk != m_total || (m_validator.empty() && !m_acceptsRanges)) {
+            return false;
+        }
+        auto file =
+            platform::FileWriter::OpenToContinue(m_partPath, static_cast<uint64_t>(m_total));
+        return file && file->Sync() && file->Close() &&
+               RecordPartialDownload(m_savePath, {m_url, m_validator, m_total, m_total});
+    }
+
     // The bytes on disk are of no use: the record goes first, then the temporary file.
     void DropPartial() {
         m_file.reset();
@@ -433,7 +450,11 @@ private:
             }
         }
         if (!platform::RenameOver(m_partPath, m_savePath)) {
-            return TransferEnd{};
+            // Another program may hold either name for longer than the rename waits: the whole
+            // download stays for the next run, which only asks whether it is still current.
+            TransferEnd end;
+            end.keepPartial = RecordWholeFile();
+            return end;
         }
         platform::DeleteOneFile(PartialRecordOf(m_savePath));
         TransferEnd end;

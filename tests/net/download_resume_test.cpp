@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "net/file_download.h"
 #include "net/partial_download.h"
@@ -349,6 +350,44 @@ TEST_F(DownloadResumeTest, ATornOrPlantedRecordMeansAFreshDownload) {
         EXPECT_EQ(ReadHostFile(victim), victimBytes);
     }
     EXPECT_TRUE(shown().empty());
+}
+
+// A whole download that cannot take its name (a folder stands in for the program that holds
+// it: no rename replaces a folder) is kept whole, and the next run asks only for its last byte,
+// with the validator, before it becomes the archive.
+TEST_F(DownloadResumeTest, AWholeDownloadThatCannotTakeItsNameStaysForTheNextRun) {
+    RangeFileServer server(kFile);
+    server.Trickle(kSize * 4);  // a quarter of a second: time to take the name meanwhile
+    const std::string url = sandbox.Route(server.port()) + "/Client.zip";
+    std::thread taker([this] {
+        tolbe_test::WaitUntil(
+            [this] {
+                const FileDownLoad* download = m_current.load();
+                return download != nullptr && download->m_receivedBytes > 0;
+            },
+            tolbe_test::kDeadline);
+        std::filesystem::create_directory(sandbox.Host(kArchive));
+    });
+    const auto first = Download(url);
+    taker.join();
+
+    EXPECT_FALSE(first->m_complete);
+    EXPECT_TRUE(shown().empty());
+    EXPECT_EQ(EntryAt(sandbox.Host(kArchive)), "folder");
+    EXPECT_TRUE(ReadHostFile(sandbox.Host(kPart)) == kFile);
+    const auto record = RecordOnDisk(sandbox);
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->goodBytes, kSize);
+    EXPECT_EQ(record->totalBytes, kSize);
+
+    std::filesystem::remove(sandbox.Host(kArchive));
+    const auto second = Download(url);
+    ExpectWholeArchive(*second);
+    const std::vector<std::string> heads = server.heads();
+    ASSERT_EQ(heads.size(), 2u);
+    EXPECT_EQ(RequestHeader(heads[1], "Range"), "bytes=" + std::to_string(kSize - 1) + "-");
+    EXPECT_EQ(RequestHeader(heads[1], "If-Range"), "\"v1\"");
+    EXPECT_EQ(server.served(), kSize + 1);
 }
 
 TEST_F(DownloadResumeTest, OnlyTheRestNeedsRoom) {
