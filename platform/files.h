@@ -3,6 +3,7 @@
 // existence, copying, deletion, attributes, file streams, and new files written in full before
 // they are renamed into place.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -20,6 +21,14 @@
 #endif
 
 namespace platform {
+
+// On Windows another program may hold a file for a moment (a virus scanner reading a fresh
+// file, the search indexer, the game still running): renames, replacements and removals that
+// fail for that reason are tried again, 20 ms later, then twice as long each time (at most 1 s
+// apart), until they succeed, fail for another reason, or this wait is used up. 10 s unless
+// set; tests shorten it. POSIX never holds a name against a rename or removal: no wait there.
+inline constexpr std::chrono::milliseconds kWaitForHeldFiles{10000};
+void SetWaitForHeldFiles(std::chrono::milliseconds wait);
 
 // The whole content of a regular file, or nullopt when the path maps to no host path, is not a
 // regular file, cannot be read, or is larger than maxBytes (errno then tells which). Never waits:

@@ -329,4 +329,8 @@ bool RenameOver(std::string_view from, std::string_view to) {
     return true;
 }
 
+void SetWaitForHeldFiles(std::chrono::milliseconds) {
+    // A POSIX rename or removal never fails because another program has the file open.
+}
+
 }  // namespace platform

@@ -64,20 +64,24 @@ uint64_t SizeOf(const BY_HANDLE_FILE_INFORMATION& info) {
 // MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING): replaces a file or a link at `to` (a link
 // itself, never its target) in one step, and never a folder. A read-only file at `to` is made
 // writable first, as a POSIX rename replaces it too.
+// A file that another program holds at either name is waited for (RetryWhileHeld).
 bool MoveOver(const std::wstring& from, const std::wstring& to) {
     constexpr DWORD kFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
-    if (::MoveFileExW(from.c_str(), to.c_str(), kFlags)) {
-        return true;
-    }
-    const DWORD error = ::GetLastError();
-    const std::optional<DWORD> attributes = EntryAttributes(to);
-    if (error == ERROR_ACCESS_DENIED && attributes &&
-        (*attributes & FILE_ATTRIBUTE_READONLY) != 0 && ClearFileAttributes(to) &&
-        ::MoveFileExW(from.c_str(), to.c_str(), kFlags)) {
-        return true;
-    }
-    ::SetLastError(error);
-    return FailWithLastError();
+    const auto attempt = [&] {
+        if (::MoveFileExW(from.c_str(), to.c_str(), kFlags)) {
+            return true;
+        }
+        const DWORD error = ::GetLastError();
+        const std::optional<DWORD> attributes = EntryAttributes(to);
+        if (error == ERROR_ACCESS_DENIED && attributes &&
+            (*attributes & FILE_ATTRIBUTE_READONLY) != 0 && ClearFileAttributes(to) &&
+            ::MoveFileExW(from.c_str(), to.c_str(), kFlags)) {
+            return true;
+        }
+        ::SetLastError(error);
+        return false;
+    };
+    return RetryWhileHeld(from, attempt) || FailWithLastError();
 }
 
 // Writes all of `bytes` into the new file at `hostPath`, flushes them to disk and closes it;

@@ -3,14 +3,21 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 
 #include "platform/descriptor.h"
+#include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
 namespace platform {
 namespace {
+
+// How long renames and removals wait for a held entry, in milliseconds (SetWaitForHeldFiles).
+std::atomic<long long> waitForHeldFiles{kWaitForHeldFiles.count()};
 
 int ErrnoOf(DWORD error) {
     switch (error) {
@@ -164,9 +171,12 @@ bool DeleteEntryItself(const std::wstring& hostPath) {
             errno = EISDIR;
             return false;
         }
-        return ::RemoveDirectoryW(hostPath.c_str()) != 0 || FailWithLastError();
+        return RetryWhileHeld(hostPath,
+                              [&] { return ::RemoveDirectoryW(hostPath.c_str()) != 0; }) ||
+               FailWithLastError();
     }
-    return ::DeleteFileW(hostPath.c_str()) != 0 || FailWithLastError();
+    return RetryWhileHeld(hostPath, [&] { return ::DeleteFileW(hostPath.c_str()) != 0; }) ||
+           FailWithLastError();
 }
 
 bool RemoveFolderOrLink(const std::wstring& hostPath) {
@@ -178,7 +188,40 @@ bool RemoveFolderOrLink(const std::wstring& hostPath) {
         errno = ENOTDIR;
         return false;
     }
-    return ::RemoveDirectoryW(hostPath.c_str()) != 0 || FailWithLastError();
+    return RetryWhileHeld(hostPath, [&] { return ::RemoveDirectoryW(hostPath.c_str()) != 0; }) ||
+           FailWithLastError();
+}
+
+void SetWaitForHeldFiles(std::chrono::milliseconds wait) {
+    waitForHeldFiles = wait.count();
+}
+
+bool RetryWhileHeld(const std::wstring& hostPath, const std::function<bool()>& attempt) {
+    constexpr std::chrono::milliseconds kFirstPause(20);
+    constexpr std::chrono::milliseconds kLongestPause(1000);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(waitForHeldFiles.load());
+    std::chrono::milliseconds pause = kFirstPause;
+    for (;;) {
+        if (attempt()) {
+            return true;
+        }
+        const DWORD error = ::GetLastError();
+        bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+        if (error == ERROR_ACCESS_DENIED) {
+            const DWORD attributes = ::GetFileAttributesW(hostPath.c_str());
+            held = attributes != INVALID_FILE_ATTRIBUTES &&
+                   (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (!held || now >= deadline) {
+            ::SetLastError(error);
+            return false;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
+        ::Sleep(static_cast<DWORD>(std::min(pause, left).count()));
+        pause = std::min(pause * 2, kLongestPause);
+    }
 }
 
 bool Descriptor::Close() {
@@ -210,7 +253,8 @@ HANDLE HandleOf(int descriptor) {
 }
 
 bool MoveWithoutReplacing(const std::wstring& from, const std::wstring& to) {
-    return ::MoveFileExW(from.c_str(), to.c_str(), 0) != 0 || FailWithLastError();
+    return RetryWhileHeld(from, [&] { return ::MoveFileExW(from.c_str(), to.c_str(), 0) != 0; }) ||
+           FailWithLastError();
 }
 
 }  // namespace platform

@@ -11,6 +11,7 @@
 #undef GetModuleFileName
 #undef ReplaceFile
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -97,6 +98,13 @@ std::optional<HeldFolder> HoldFolder(const std::wstring& path);
 // Whether the folder's path still leads to the folder that is held, reached without following
 // a reparse point; false (errno set) when it leads elsewhere or nowhere.
 bool StillThere(const HeldFolder& folder);
+
+// Runs `attempt` (a rename or removal that leaves GetLastError set when it fails) until it
+// succeeds or fails for another reason than a hold on the entry, or the wait for held files
+// (SetWaitForHeldFiles) is used up. A hold is a sharing or lock violation, or access denied to
+// an entry at `hostPath` that is not read-only (Windows says so for a running program's file
+// and for a folder with a file open in it). The last failure's error stays set.
+bool RetryWhileHeld(const std::wstring& hostPath, const std::function<bool()>& attempt);
 
 // MoveFileExW without MOVEFILE_REPLACE_EXISTING or MOVEFILE_COPY_ALLOWED: renames an entry (a
 // link as the link) within one volume, never replacing (false, errno EEXIST).

@@ -192,6 +192,7 @@ TEST(DirectoryRemoval, AFileThatCannotBeDeletedKeepsOnlyItsDirectories) {
     std::optional<bool> removed;
     {
         const tolbe_test::HeldOpenEntry held(sandbox.Host(R"(D:\Tolbe\locked\stuck.dat)"));
+        const tolbe_test::WaitForHeldFiles noWait(std::chrono::milliseconds(0));  // held for good
         removed = DeleteDirectoryTree(LR"(D:\Tolbe\)");
     }
 #else

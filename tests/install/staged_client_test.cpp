@@ -175,6 +175,7 @@ TEST(StagedClientRollBack, ARenameThatFailsHalfWayPutsEverythingBack) {
     std::optional<bool> replaced;
     {
         const tolbe_test::HeldOpenEntry held(drives.Host(R"(D:\Tolbe.tolbe-new\locked)"));
+        const tolbe_test::WaitForHeldFiles noWait(std::chrono::milliseconds(0));  // held for good
         replaced = ReplaceClientWithStaged(kClientDir, true, kLauncherOwnFiles);
     }
 #else

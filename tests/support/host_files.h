@@ -4,10 +4,13 @@
 // trees removed without following a link. Host paths are narrow strings in the platform layer's
 // encoding: UTF-8 (any bytes) on POSIX, the ANSI code page on Windows.
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
+
+#include "platform/files.h"
 
 namespace tolbe_test {
 
@@ -72,6 +75,19 @@ inline void SetHostMode(const std::string& hostPath, unsigned mode) {
 // through the host's rm, since Wine cannot remove a host link). Never throws; what cannot be
 // removed stays.
 void RemoveHostTree(const std::filesystem::path& path);
+
+// The launcher's wait for entries that another program holds (platform::SetWaitForHeldFiles),
+// set for the life of the object: tests of what fails with an entry held throughout see the
+// failure without waiting the launcher's full time for it.
+class WaitForHeldFiles {
+public:
+    explicit WaitForHeldFiles(std::chrono::milliseconds wait) {
+        platform::SetWaitForHeldFiles(wait);
+    }
+    ~WaitForHeldFiles() { platform::SetWaitForHeldFiles(platform::kWaitForHeldFiles); }
+    WaitForHeldFiles(const WaitForHeldFiles&) = delete;
+    WaitForHeldFiles& operator=(const WaitForHeldFiles&) = delete;
+};
 
 #ifdef _WIN32
 // The entry (a file or a folder) held open the way a running program holds its files, without
