@@ -10,6 +10,7 @@
 #include "install/staged_client.h"
 #include "net/partial_download.h"
 #include "platform/directories.h"
+#include "platform/processes.h"
 #include "platform/text.h"
 #include "platform/volumes.h"
 
@@ -59,6 +60,10 @@ void InstallFlow::DecideInstallLocation() {
     m_app.LoadConfigFrom(clientDir);
     if (SameVersion(m_app.m_localRecord.version(), server.version())) {
         LaunchGame();
+    } else if (const auto running = platform::ProgramRunningFrom(ClientDirPath())) {
+        // The game (or another program of the client) still runs: none of its files could be
+        // replaced, so nothing is downloaded either.
+        StopForRunningGame(*running);
     } else {
         // The old client stays as it is until the new one is complete (CompleteInstallation).
         StartDownload();

@@ -150,6 +150,12 @@ void InstallFlow::StopForLackOfRoom() {
     m_view->MessageBox(NoRoomText(m_installDrive, needed), kCaptionNoRoom, kMbOk | kMbIconHand);
 }
 
+void InstallFlow::StopForRunningGame(const std::string& program) {
+    WriteDiagnosticLine(program + " runs from " + ClientDirPath() + ": the update waits for it");
+    m_flowState = Stopped;
+    m_view->MessageBox(kTextGameRunning, kCaptionUpdateFailed, kMbOk | kMbIconExclamation);
+}
+
 std::wstring NoRoomText(const std::string& drive, int64_t archiveBytes) {
     constexpr int64_t kGiB = int64_t{1} << 30;
     const int64_t gigabytes = (std::max<int64_t>(archiveBytes, 1) + kGiB - 1) / kGiB;

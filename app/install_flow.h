@@ -89,6 +89,9 @@ private:
     void TickExtracting();
     void OnExtractionFailed();
     void StopForLackOfRoom();
+    // An update that finds the game still running from the client directory touches nothing:
+    // the player is told to close it, and the next start updates.
+    void StopForRunningGame(const std::string& program);
     // X:\DIR without a final backslash, and its staging folder X:\DIR.tolbe-new.
     std::string ClientDirPath() const;
     std::string StagingPath() const;
@@ -116,6 +119,8 @@ inline constexpr wchar_t kTextGameStartFailed[] =
     L"游戏启动失败，请检查游戏文件是否完整或是否被安全软件拦截后重试。";
 inline constexpr wchar_t kCaptionGameStartFailed[] = L"启动失败";
 inline constexpr wchar_t kCaptionNoRoom[] = L"空间不足";
+inline constexpr wchar_t kTextGameRunning[] = L"游戏正在运行，请关闭游戏后重试。";
+inline constexpr wchar_t kCaptionUpdateFailed[] = L"更新失败";
 // The box when the install drive cannot hold the archive: names the drive ("E:") and the
 // gigabytes the archive needs, rounded up ("E:盘空间不足，下载客户端需要至少 11 GB 可用空间，...").
 std::wstring NoRoomText(const std::string& drive, int64_t archiveBytes);

@@ -3,6 +3,7 @@
 // path is taken whole, and the one command it runs and waits for ("del PATH") is carried out by
 // its own small command processor.
 
+#include <optional>
 #include <string>
 
 namespace platform {
@@ -18,6 +19,14 @@ namespace platform {
 // directory, or an exec that fails (missing file, no execute permission, not a program) report
 // false, with errno telling the cause.
 bool StartProgram(const std::string& exePath, const std::string& workingDir);
+
+// A program other than this launcher that runs from the folder `windowsDir` (a Windows-form
+// path): its program file lies below the folder, or, on POSIX, a script below the folder is what
+// its interpreter runs (a game that is a script). A shell or a wrapper that merely has the folder
+// as its working directory, or names this launcher's own program, does not count.
+// Returns the first such program's host path; nullopt when none runs. Programs this user may
+// not look into are not counted.
+std::optional<std::string> ProgramRunningFrom(const std::string& windowsDir);
 
 // Runs one command line through the launcher's own small command processor and waits for it:
 // "del PATH" deletes that one file (the rest of the line after "del " is the path, also when it

@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -5,9 +6,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <string>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "platform/paths.h"
 #include "platform/processes.h"
@@ -18,6 +24,33 @@ namespace platform {
 namespace {
 
 constexpr char kNullDevice[] = "/dev/null";
+
+// Where a link of /proc leads; empty when it cannot be read (gone meanwhile, another user's).
+std::string ReadLink(const std::string& link) {
+    char target[PATH_MAX];
+    const ssize_t length = ::readlink(link.c_str(), target, sizeof target - 1);
+    return length > 0 ? std::string(target, static_cast<size_t>(length)) : std::string();
+}
+
+// The arguments a process was started with (argv, from /proc); empty when unreadable.
+std::vector<std::string> CommandLineOf(const std::string& pid) {
+    std::vector<std::string> arguments;
+    const std::unique_ptr<FILE, int (*)(FILE*)> file(
+        std::fopen(("/proc/" + pid + "/cmdline").c_str(), "rb"), &std::fclose);
+    if (!file) {
+        return arguments;
+    }
+    std::string argument;
+    for (int c = std::fgetc(file.get()); c != EOF; c = std::fgetc(file.get())) {
+        if (c == '\0') {
+            arguments.push_back(argument);
+            argument.clear();
+        } else {
+            argument.push_back(static_cast<char>(c));
+        }
+    }
+    return arguments;
+}
 constexpr int kFirstInheritedDescriptor = 3;
 
 struct FileActions {
@@ -111,6 +144,44 @@ void ReportFileSizeLimitAsWriteError() {
 
 void KeepSystemErrorBoxesAway() {
     // POSIX shows no box for a drive without a medium: a failed call says so by itself.
+}
+
+std::optional<std::string> ProgramRunningFrom(const std::string& windowsDir) {
+    const auto hostDir = ToHostPath(windowsDir);
+    char resolved[PATH_MAX];
+    if (!hostDir || ::realpath(hostDir->c_str(), resolved) == nullptr) {
+        return std::nullopt;
+    }
+    const std::string below = std::string(resolved) + "/";
+    const auto isBelow = [&below](const std::string& path) {
+        return path.compare(0, below.size(), below) == 0;
+    };
+    const std::string self = ReadLink("/proc/self/exe");
+    const std::unique_ptr<DIR, int (*)(DIR*)> processes(::opendir("/proc"), &::closedir);
+    if (!processes) {
+        return std::nullopt;
+    }
+    const std::string ownPid = std::to_string(::getpid());
+    while (const dirent* entry = ::readdir(processes.get())) {
+        const std::string pid = entry->d_name;
+        if (pid.find_first_not_of("0123456789") != std::string::npos || pid == ownPid) {
+            continue;
+        }
+        const std::string exe = ReadLink("/proc/" + pid + "/exe");
+        if (isBelow(exe)) {
+            return exe;
+        }
+        // A script runs as its interpreter with the script's path after the interpreter's own.
+        const std::vector<std::string> arguments = CommandLineOf(pid);
+        for (size_t i = 0; i < arguments.size() && i < 2; ++i) {
+            char path[PATH_MAX];
+            if (::realpath(arguments[i].c_str(), path) != nullptr && isBelow(path) &&
+                path != self) {
+                return std::string(path);
+            }
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace platform

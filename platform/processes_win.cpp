@@ -2,8 +2,11 @@
 // of its own, never through cmd.exe.
 
 #include <windows.h>
+// tlhelp32.h needs windows.h first.
+#include <tlhelp32.h>
 
 #include <cerrno>
+#include <string>
 #include <string_view>
 
 #include "platform/processes.h"
@@ -96,6 +99,44 @@ void ReportFileSizeLimitAsWriteError() {
 
 void KeepSystemErrorBoxesAway() {
     ::SetErrorMode(::GetErrorMode() | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+}
+
+std::optional<std::string> ProgramRunningFrom(const std::string& windowsDir) {
+    auto below = WideHostPath(windowsDir);
+    if (!below) {
+        return std::nullopt;
+    }
+    if (below->empty() || below->back() != L'\\') {
+        below->push_back(L'\\');
+    }
+    const WinHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    if (!snapshot.valid() || !::Process32FirstW(snapshot.get(), &entry)) {
+        return std::nullopt;
+    }
+    const DWORD self = ::GetCurrentProcessId();
+    do {
+        if (entry.th32ProcessID == self || entry.th32ProcessID == 0) {
+            continue;
+        }
+        const HANDLE process =
+            ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
+        if (process == nullptr) {
+            continue;
+        }
+        std::wstring image(32768, L'\0');  // the longest path Windows has
+        DWORD length = static_cast<DWORD>(image.size());
+        const bool named = ::QueryFullProcessImageNameW(process, 0, image.data(), &length) != 0;
+        ::CloseHandle(process);
+        if (named && length > below->size() &&
+            ::CompareStringOrdinal(image.c_str(), static_cast<int>(below->size()), below->c_str(),
+                                   static_cast<int>(below->size()), TRUE) == CSTR_EQUAL) {
+            image.resize(length);
+            return WideToNarrow(image);
+        }
+    } while (::Process32NextW(snapshot.get(), &entry));
+    return std::nullopt;
 }
 
 }  // namespace platform

@@ -14,6 +14,9 @@
 #include "platform/shell_link.h"
 #include "tests/app/fixtures.h"
 #include "tests/app/flow_harness.h"
+#ifndef _WIN32
+#include "tests/support/child_process.h"
+#endif
 
 namespace tolbe_test {
 namespace {
@@ -150,6 +153,49 @@ FULL_DISK_TEST(FailedUpdates, ADiskThatFillsDuringTheExtractionKeepsTheOldInstal
     }
     ExpectOldClientStarts(h, "disk full");
 }
+
+#ifndef _WIN32
+// The game still runs from the outdated installation (the player started the shortcut again
+// after a new version came out): the update touches nothing and says why, and once the game has
+// ended the next start updates. (Windows: the Win32 process query, tests/platform.)
+TEST(FailedUpdates, AGameStillRunningIsToldAndTheNextStartUpdates) {
+    FlowHarness h;
+    InstallOldClient(h);
+    const std::string game = h.Host(kOldDir) + "/bin/tolbe-game";
+    std::filesystem::create_directories(h.Host(kOldDir) + "/bin");
+    std::filesystem::copy_file("/bin/sleep", game);
+    const TreeSnapshot before = SnapshotTree(h.temp.path());
+    h.Publish(ServerRecord("1.0"));
+    h.server.SetArchive(200, ClientArchive());
+    {
+        ChildOptions running;
+        running.argv = {game, "60"};
+        running.workingDir = h.Host(kOldDir);  // as the launcher starts the game
+        const ChildProcess game(running);
+        h.Open();
+        ASSERT_TRUE(h.TickUntilState(Stopped));
+        ASSERT_EQ(h.view.boxes.size(), 1u);
+        EXPECT_EQ(h.view.boxes[0].text, kTextGameRunning);
+        EXPECT_EQ(h.view.boxes[0].caption, kCaptionUpdateFailed);
+        EXPECT_EQ(h.server.archiveRequests, 0);
+        EXPECT_EQ(SnapshotTree(h.temp.path()), before);
+        EXPECT_EQ(h.view.endDialogCalls, 0);  // the player closes the stopped window
+    }
+
+    RecordingView view;
+    InstallFlow next(h.app, h.webNet);
+    next.Start(view);
+    for (int i = 0; i < 20000 && view.endDialogCalls == 0; ++i) {
+        next.Tick();
+        std::this_thread::sleep_for(kTickPause);
+    }
+    EXPECT_TRUE(view.boxes.empty());
+    EXPECT_EQ(h.server.archiveRequests, 1);
+    const std::string dir = h.Host(kOldDir);
+    EXPECT_EQ(WaitForGameNote(dir), dir);
+    EXPECT_FALSE(HostPathExists(dir + "/old.dat"));  // the new client took the old one's place
+}
+#endif
 
 TEST(FailedUpdates, AnArchiveOfAnEarlierRunIsNeverInstalled) {
     FlowHarness h;  // no installation: the new client would go to E:

@@ -11,8 +11,10 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <optional>
 #include <thread>
 
+#include "tests/support/child_process.h"
 #include "tests/support/sandbox.h"
 
 namespace {
@@ -131,6 +133,58 @@ TEST(Processes, TheGameDoesNotInheritTheIgnoredFileSizeSignal) {
     const std::string ignored = AwaitFile(sandbox.Host(R"(D:\Tolbe\ignored.txt)"));
     const unsigned long long mask = std::stoull(ignored, nullptr, 16);
     EXPECT_EQ(mask & (1ULL << (SIGXFSZ - 1)), 0u) << "the game ignores SIGXFSZ: " << ignored;
+}
+
+}  // namespace
+
+namespace {
+
+// A program counts as running from a folder by its program file, or as the interpreter of a
+// script there (a game that is a script); a program that merely works in the folder (a shell, a
+// wrapper that started the launcher), the launcher itself, and a folder whose name begins the
+// same do not count.
+TEST(Processes, ProgramsRunningFromAFolderAreFound) {
+    const tolbe_test::SandboxDrives drives("D");
+    const std::string folder = drives.Host(R"(D:\Tolbe)");
+    fs::create_directories(folder + "/bin");
+    fs::create_directories(drives.Host(R"(D:\Tolbe2)"));
+    fs::copy_file("/bin/sleep", folder + "/bin/game");
+    WriteProgram(folder + "/game.sh", "#!/bin/sh\nsleep 60\n");
+    EXPECT_FALSE(platform::ProgramRunningFrom(R"(D:\Tolbe)").has_value());
+
+    const struct {
+        const char* name;
+        std::vector<std::string> argv;
+        std::string workingDir;
+        std::optional<std::string> found;
+    } cases[] = {
+        {"its program file below the folder",
+         {folder + "/bin/game", "60"},
+         "/",
+         fs::canonical(folder + "/bin/game").string()},
+        {"a script below the folder",
+         {folder + "/game.sh"},
+         "/",
+         fs::canonical(folder + "/game.sh").string()},
+        {"working in the folder only", {"sleep", "60"}, folder + "/bin", std::nullopt},
+        {"a folder whose name begins the same",
+         {"sleep", "60"},
+         drives.Host(R"(D:\Tolbe2)"),
+         std::nullopt},
+    };
+    for (const auto& c : cases) {
+        tolbe_test::ChildOptions options;
+        options.argv = c.argv;
+        options.workingDir = c.workingDir;
+        tolbe_test::ChildProcess program(options);
+        // The child has its program once it runs: wait for the answer.
+        std::optional<std::string> found;
+        for (int i = 0; i < 200 && !found; ++i) {
+            found = platform::ProgramRunningFrom(R"(D:\Tolbe)");
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        EXPECT_EQ(found, c.found) << c.name;
+    }
 }
 
 }  // namespace

@@ -111,4 +111,29 @@ TEST(ProcessesOnWindows, AProgramThatCannotBeStartedIsReportedAsNotStarted) {
     EXPECT_FALSE(HostPathExists(folder + R"(\game.exe.started)"));
 }
 
+// A program counts as running from a folder when its program file lies below it (in any letter
+// case); the launcher itself never counts, nor does a folder whose name begins the same.
+TEST(ProcessesOnWindows, ProgramsRunningFromAFolderAreFound) {
+    tolbe_test::TempDir temp;
+    const std::string folder = temp.path() + R"(\Tolbe)";
+    CopyFakeGameTo(folder + R"(\bin\game.exe)");
+    fs::create_directories(temp.path() + R"(\Tolbe2)");
+    EXPECT_FALSE(platform::ProgramRunningFrom(folder).has_value());
+
+    const ScopedWideVariable wait(L"TOLBE_TEST_GAME_WAIT_MS", L"60000");
+    ASSERT_TRUE(platform::StartProgram(folder + R"(\bin\game.exe)", temp.path() + "\\"));
+    const std::string report = AwaitReport(temp.path() + R"(\game.exe.started)");
+    const DWORD pid = std::stoul(report.substr(report.rfind('\n', report.size() - 2) + 1));
+    EXPECT_EQ(platform::ProgramRunningFrom(folder), folder + R"(\bin\game.exe)");
+    EXPECT_TRUE(platform::ProgramRunningFrom(temp.path() + R"(\TOLBE\)").has_value());
+    EXPECT_FALSE(platform::ProgramRunningFrom(temp.path() + R"(\Tolbe2)").has_value());
+
+    const HANDLE running = ::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid);
+    ASSERT_NE(running, nullptr);
+    ::TerminateProcess(running, 0);
+    ::WaitForSingleObject(running, INFINITE);
+    ::CloseHandle(running);
+    EXPECT_FALSE(platform::ProgramRunningFrom(folder).has_value());
+}
+
 }  // namespace
