@@ -24,33 +24,6 @@ namespace platform {
 namespace {
 
 constexpr char kNullDevice[] = "/dev/null";
-
-// Where a link of /proc leads; empty when it cannot be read (gone meanwhile, another user's).
-std::string ReadLink(const std::string& link) {
-    char target[PATH_MAX];
-    const ssize_t length = ::readlink(link.c_str(), target, sizeof target - 1);
-    return length > 0 ? std::string(target, static_cast<size_t>(length)) : std::string();
-}
-
-// The arguments a process was started with (argv, from /proc); empty when unreadable.
-std::vector<std::string> CommandLineOf(const std::string& pid) {
-    std::vector<std::string> arguments;
-    const std::unique_ptr<FILE, int (*)(FILE*)> file(
-        std::fopen(("/proc/" + pid + "/cmdline").c_str(), "rb"), &std::fclose);
-    if (!file) {
-        return arguments;
-    }
-    std::string argument;
-    for (int c = std::fgetc(file.get()); c != EOF; c = std::fgetc(file.get())) {
-        if (c == '\0') {
-            arguments.push_back(argument);
-            argument.clear();
-        } else {
-            argument.push_back(static_cast<char>(c));
-        }
-    }
-    return arguments;
-}
 constexpr int kFirstInheritedDescriptor = 3;
 
 struct FileActions {
@@ -81,6 +54,35 @@ void ReapWhenDone(pid_t pid) {
     } catch (const std::system_error&) {
         // No thread to spare: the program is collected when the launcher ends.
     }
+}
+
+// Where a link of /proc leads; empty when it cannot be read (gone meanwhile, another user's).
+std::string ReadLink(const std::string& link) {
+    char target[PATH_MAX];
+    const ssize_t length = ::readlink(link.c_str(), target, sizeof target - 1);
+    return length > 0 ? std::string(target, static_cast<size_t>(length)) : std::string();
+}
+
+// The first `count` arguments a process was started with (argv, from /proc); fewer when it has
+// fewer or they cannot be read.
+std::vector<std::string> FirstArgumentsOf(const std::string& pid, size_t count) {
+    std::vector<std::string> arguments;
+    const std::unique_ptr<FILE, int (*)(FILE*)> file(
+        std::fopen(("/proc/" + pid + "/cmdline").c_str(), "rb"), &std::fclose);
+    if (!file) {
+        return arguments;
+    }
+    std::string argument;
+    for (int c = std::fgetc(file.get()); c != EOF && arguments.size() < count;
+         c = std::fgetc(file.get())) {
+        if (c == '\0') {
+            arguments.push_back(argument);
+            argument.clear();
+        } else {
+            argument.push_back(static_cast<char>(c));
+        }
+    }
+    return arguments;
 }
 
 }  // namespace
@@ -171,12 +173,16 @@ std::optional<std::string> ProgramRunningFrom(const std::string& windowsDir) {
         if (isBelow(exe)) {
             return exe;
         }
-        // A script runs as its interpreter with the script's path after the interpreter's own.
-        const std::vector<std::string> arguments = CommandLineOf(pid);
-        for (size_t i = 0; i < arguments.size() && i < 2; ++i) {
+        // A script runs as its interpreter with the script's path after the interpreter's own;
+        // a relative path is the process's own, below its working directory.
+        const std::string cwd = ReadLink("/proc/" + pid + "/cwd");
+        for (const std::string& argument : FirstArgumentsOf(pid, 2)) {
+            if (argument.empty() || (argument[0] != '/' && cwd.empty())) {
+                continue;
+            }
+            const std::string named = argument[0] == '/' ? argument : cwd + "/" + argument;
             char path[PATH_MAX];
-            if (::realpath(arguments[i].c_str(), path) != nullptr && isBelow(path) &&
-                path != self) {
+            if (::realpath(named.c_str(), path) != nullptr && isBelow(path) && path != self) {
                 return std::string(path);
             }
         }

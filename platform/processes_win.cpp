@@ -116,6 +116,7 @@ std::optional<std::string> ProgramRunningFrom(const std::string& windowsDir) {
         return std::nullopt;
     }
     const DWORD self = ::GetCurrentProcessId();
+    std::wstring image;
     do {
         if (entry.th32ProcessID == self || entry.th32ProcessID == 0) {
             continue;
@@ -125,7 +126,7 @@ std::optional<std::string> ProgramRunningFrom(const std::string& windowsDir) {
         if (process == nullptr) {
             continue;
         }
-        std::wstring image(32768, L'\0');  // the longest path Windows has
+        image.assign(32768, L'\0');  // the longest path Windows has
         DWORD length = static_cast<DWORD>(image.size());
         const bool named = ::QueryFullProcessImageNameW(process, 0, image.data(), &length) != 0;
         ::CloseHandle(process);
